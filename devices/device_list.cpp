@@ -1,0 +1,120 @@
+#include "devices/device_list.h"
+
+#include <algorithm>
+#include <new>
+
+#include "capture/pin_lookup.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Releases whatever the property bag put into the variant, whatever its type.
+struct VariantHolder {
+  VARIANT value;
+  VariantHolder() {
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = nullptr;
+  }
+  ~VariantHolder() { VariantClear(&value); }
+};
+
+bool HasCapturePin(IBaseFilter* filter) {
+  ComPtr<IPin> pin;
+  return SUCCEEDED(FindCapturePin(filter, &pin));
+}
+
+std::wstring NumberSuffix(unsigned counter) {
+  std::wstring digits = std::to_wstring(counter);
+  if (digits.size() < 2) digits.insert(0, 2 - digits.size(), L'0');
+  return L" #" + digits;
+}
+
+// S_OK with the display name, S_FALSE when the device is to be dropped: its filter cannot be
+// bound, has no capture output pin, or its friendly name cannot be read.
+HRESULT ReadUsableDeviceName(IMoniker* moniker, std::wstring* name) {
+  ComPtr<IBaseFilter> filter;
+  if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) || filter == nullptr) return S_FALSE;
+  if (!HasCapturePin(filter.Get())) return S_FALSE;
+  ComPtr<IPropertyBag> bag;
+  if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || bag == nullptr) return S_FALSE;
+  VariantHolder friendlyName;
+  if (FAILED(bag->Read(L"FriendlyName", &friendlyName.value, nullptr))) return S_FALSE;
+  if (friendlyName.value.vt != VT_BSTR || friendlyName.value.bstrVal == nullptr) return S_FALSE;
+  name->assign(friendlyName.value.bstrVal, SysStringLen(friendlyName.value.bstrVal));
+  if (name->empty()) *name = L"Unknown";
+  return S_OK;
+}
+
+}  // namespace
+
+bool CodeUnitLess::operator()(const std::wstring& a, const std::wstring& b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
+    return static_cast<unsigned short>(x) < static_cast<unsigned short>(y);
+  });
+}
+
+IMoniker* DeviceList::Find(const std::wstring& name) const {
+  const auto found = entries.lower_bound(name);
+  if (found == entries.end() || found->first != name) return nullptr;
+  return found->second.Get();
+}
+
+HRESULT DeviceList::Enumerate(GUID category) {
+  entries.clear();
+  if (category != CLSID_VideoInputDeviceCategory && category != CLSID_AudioInputDeviceCategory) return E_INVALIDARG;
+
+  ComPtr<ICreateDevEnum> deviceEnumerator;
+  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_ICreateDevEnum,
+                                reinterpret_cast<void**>(deviceEnumerator.GetAddressOf()));
+  if (FAILED(hr)) return hr;
+  if (deviceEnumerator == nullptr) return E_POINTER;
+
+  ComPtr<IEnumMoniker> monikers;
+  hr = deviceEnumerator->CreateClassEnumerator(category, &monikers, 0);
+  if (hr != S_OK) return hr;
+  if (monikers == nullptr) return E_POINTER;
+
+  hr = AddDevices(monikers.Get());
+  if (SUCCEEDED(hr) && !entries.empty()) hr = MakeNamesUnique();
+  return hr;
+}
+
+HRESULT DeviceList::AddDevices(IEnumMoniker* monikers) {
+  try {
+    for (;;) {
+      ComPtr<IMoniker> moniker;
+      ULONG fetched = 0;
+      if (monikers->Next(1, &moniker, &fetched) != S_OK || moniker == nullptr) return S_OK;
+      std::wstring name;
+      if (ReadUsableDeviceName(moniker.Get(), &name) == S_OK) entries.emplace(std::move(name), moniker);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT DeviceList::MakeNamesUnique() {
+  // Every generated name sorts after its base name, so keys before the last base stay unique
+  // and each pass may resume there instead of at the start.
+  auto scanFrom = entries.begin();
+  try {
+    for (;;) {
+      const auto duplicate = std::adjacent_find(scanFrom, entries.end(),
+                                                [](const auto& a, const auto& b) { return a.first == b.first; });
+      if (duplicate == entries.end()) return S_OK;
+      const std::wstring base = duplicate->first;
+      unsigned counter = 1;
+      for (auto first = entries.lower_bound(base); first != entries.end() && first->first == base;
+           first = entries.lower_bound(base)) {
+        entries.emplace(base + NumberSuffix(counter), first->second);
+        entries.erase(first);
+        ++counter;
+      }
+      scanFrom = entries.lower_bound(base);
+    }
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}

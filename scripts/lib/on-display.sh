@@ -1,0 +1,18 @@
+# Runs its arguments on the display that xvfb-run gave it, with the project's Wine prefix booted
+# and the simulated device kit registered; stops the wineserver afterwards whatever happened.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+wineserver -k 2>/dev/null || true  # a server started without this display cannot open windows
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Booting the Wine prefix in $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  # Without a window manager, Wine's managed windows stall each hide or destroy for seconds.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+fi
+wine "$BUILD/bin/simcam.exe" install
+
+"$@"

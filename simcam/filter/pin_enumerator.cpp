@@ -1,0 +1,62 @@
+#include "simcam/filter/pin_enumerator.h"
+
+#include <new>
+
+namespace simcam {
+
+PinEnumerator::PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position)
+    : filter_(filter), pins_(std::move(pins)), position_(position) {}
+
+STDMETHODIMP PinEnumerator::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IEnumPins) {
+    *object = static_cast<IEnumPins*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) PinEnumerator::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) PinEnumerator::Release() {
+  const ULONG remaining = --references_;
+  if (remaining == 0) delete this;
+  return remaining;
+}
+
+STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
+  if (pins == nullptr) return E_POINTER;
+  if (count > 1 && fetched == nullptr) return E_INVALIDARG;
+  ULONG taken = 0;
+  while (taken < count && position_ < pins_.size()) {
+    pins[taken] = pins_[position_++];
+    pins[taken++]->AddRef();
+  }
+  if (fetched != nullptr) *fetched = taken;
+  return taken == count ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP PinEnumerator::Skip(ULONG count) {
+  const size_t remaining = pins_.size() - position_;
+  if (count > remaining) {
+    position_ = pins_.size();
+    return S_FALSE;
+  }
+  position_ += count;
+  return S_OK;
+}
+
+STDMETHODIMP PinEnumerator::Reset() {
+  position_ = 0;
+  return S_OK;
+}
+
+STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
+  if (clone == nullptr) return E_POINTER;
+  *clone = new (std::nothrow) PinEnumerator(filter_.Get(), pins_, position_);
+  return *clone != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+}  // namespace simcam

@@ -1,0 +1,108 @@
+// Failures that the system device enumerator cannot be made to produce: an in-process class
+// registered for CLSID_SystemDeviceEnum stands in for it while a test runs.
+#include <gtest/gtest.h>
+
+#include "devices/device_list.h"
+#include "tests/support/simcam_devices.h"
+#include "tests/support/test_filter.h"
+
+namespace {
+
+class FailingDevEnum : public testfilter::Counted<ICreateDevEnum> {
+ public:
+  explicit FailingDevEnum(HRESULT result) : result_(result) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_ICreateDevEnum) return E_NOINTERFACE;
+    *object = static_cast<ICreateDevEnum*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP CreateClassEnumerator(REFCLSID, IEnumMoniker** monikers, DWORD) override {
+    *monikers = nullptr;
+    return result_;
+  }
+
+ private:
+  HRESULT result_;
+};
+
+// Creates FailingDevEnum objects, or fails creation itself when `createResult` is a failure.
+class Factory : public testfilter::Counted<IClassFactory> {
+ public:
+  Factory(HRESULT createResult, HRESULT enumeratorResult) : create_(createResult), enumerator_(enumeratorResult) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    *object = nullptr;
+    if (FAILED(create_)) return create_;
+    FailingDevEnum* enumerator = new FailingDevEnum(enumerator_);
+    const HRESULT hr = enumerator->QueryInterface(iid, object);
+    enumerator->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+ private:
+  HRESULT create_, enumerator_;
+};
+
+class ReplacedEnumerator {
+ public:
+  ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult) {
+    Factory* factory = new Factory(createResult, enumeratorResult);
+    registered_ = CoRegisterClassObject(CLSID_SystemDeviceEnum, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                        &cookie_);
+    factory->Release();
+  }
+  ~ReplacedEnumerator() {
+    if (SUCCEEDED(registered_)) CoRevokeClassObject(cookie_);
+  }
+  HRESULT registered() const { return registered_; }
+
+ private:
+  HRESULT registered_;
+  DWORD cookie_ = 0;
+};
+
+class DeviceEnumeratorFailure : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
+  // Every case starts from a filled list, so that "empty afterwards" means "emptied".
+  void SetUp() override {
+    ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Cam")}), S_OK);
+    ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
+    ASSERT_EQ(list.size(), 1u);
+  }
+  void TearDown() override { simcamtest::RemoveDevices(); }
+  DeviceList list;
+};
+
+TEST_F(DeviceEnumeratorFailure, EnumeratorThatCannotBeCreatedGivesItsCode) {
+  ReplacedEnumerator replaced(E_OUTOFMEMORY, S_OK);
+  ASSERT_EQ(replaced.registered(), S_OK);
+  EXPECT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), E_OUTOFMEMORY);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(DeviceEnumeratorFailure, FailingClassEnumeratorGivesItsCodeUnchanged) {
+  const HRESULT vfwError = static_cast<HRESULT>(0x80040217L);  // VFW_E_CANNOT_CONNECT
+  ReplacedEnumerator replaced(S_OK, vfwError);
+  ASSERT_EQ(replaced.registered(), S_OK);
+  EXPECT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), vfwError);
+  EXPECT_TRUE(list.empty());
+}
+
+TEST_F(DeviceEnumeratorFailure, ClassEnumeratorSuccessWithoutEnumeratorIsAFailure) {
+  ReplacedEnumerator replaced(S_OK, S_OK);
+  ASSERT_EQ(replaced.registered(), S_OK);
+  EXPECT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), E_POINTER);
+  EXPECT_TRUE(list.empty());
+}
+
+}  // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+// Registers the kit's simulated devices for a test and removes them again.
+#include <windows.h>
+#include <dshow.h>
+
+#include <string>
+#include <vector>
+
+#include "simcam/common/profile.h"
+
+namespace simcamtest {
+
+// The kit's DLL beside the test executable, registered as a COM class; false when it is missing.
+bool InstallKit();
+
+simcam::DeviceProfile Device(const std::wstring& name, const std::wstring& settings = L"");
+simcam::DeviceProfile NamelessDevice(const std::wstring& settings = L"");
+
+// Replaces every registered simulated device with these, enumerated in this order.
+HRESULT ReplaceDevices(const std::vector<simcam::DeviceProfile>& devices);
+HRESULT RemoveDevices();
+
+// The 1-based registration position of the device behind a moniker, 0 when not the kit's.
+unsigned DeviceNumber(IMoniker* moniker);
+
+}  // namespace simcamtest

@@ -1,0 +1,133 @@
+#include "tests/support/test_filter.h"
+
+namespace testfilter {
+namespace {
+
+class TestPinEnumerator : public Counted<IEnumPins> {
+ public:
+  TestPinEnumerator(TestFilter* filter, bool givesNull) : filter_(filter), givesNull_(givesNull) { filter_->AddRef(); }
+  ~TestPinEnumerator() override { filter_->Release(); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (iid != IID_IUnknown && iid != IID_IEnumPins) return *object = nullptr, E_NOINTERFACE;
+    *object = static_cast<IEnumPins*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP Next(ULONG, IPin** pin, ULONG* fetched) override {
+    if (givesNull_) return *pin = nullptr, S_OK;
+    if (position_ >= filter_->pins.size()) {
+      if (fetched != nullptr) *fetched = 0;
+      return S_FALSE;
+    }
+    *pin = filter_->pins[position_++];
+    (*pin)->AddRef();
+    if (fetched != nullptr) *fetched = 1;
+    return S_OK;
+  }
+  STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
+  STDMETHODIMP Reset() override { return position_ = 0, S_OK; }
+  STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
+
+ private:
+  TestFilter* filter_;
+  bool givesNull_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+TestPin::TestPin(PIN_DIRECTION direction, std::wstring id, GUID category)
+    : direction(direction), id(std::move(id)), category(category) {}
+
+STDMETHODIMP TestPin::QueryInterface(REFIID iid, void** object) {
+  *object = nullptr;
+  if (iid == IID_IUnknown || iid == IID_IPin) {
+    *object = static_cast<IPin*>(this);
+  } else if (iid == IID_IKsPropertySet && hasPropertySet) {
+    *object = static_cast<IKsPropertySet*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP TestPin::ConnectedTo(IPin** pin) {
+  *pin = nullptr;
+  return VFW_E_NOT_CONNECTED;
+}
+
+STDMETHODIMP TestPin::QueryPinInfo(PIN_INFO* info) {
+  if (FAILED(queryPinInfoResult)) return queryPinInfoResult;
+  info->pFilter = owner;
+  if (owner != nullptr) owner->AddRef();
+  info->dir = direction;
+  wcsncpy(info->achName, id.c_str(), MAX_PIN_NAME - 1);
+  info->achName[MAX_PIN_NAME - 1] = L'\0';
+  return queryPinInfoResult;
+}
+
+STDMETHODIMP TestPin::QueryDirection(PIN_DIRECTION* out) {
+  *out = direction;
+  return S_OK;
+}
+
+STDMETHODIMP TestPin::Get(REFGUID set, DWORD property, void*, DWORD, void* data, DWORD size, DWORD* returned) {
+  ++categoryReads;
+  if (set != AMPROPSETID_Pin || property != AMPROPERTY_PIN_CATEGORY || size < sizeof(GUID)) return E_INVALIDARG;
+  if (FAILED(getCategoryResult)) return getCategoryResult;
+  *static_cast<GUID*>(data) = category;
+  if (returned != nullptr) *returned = sizeof(GUID);
+  return S_OK;
+}
+
+TestFilter::~TestFilter() {
+  for (TestPin* pin : pins) {
+    pin->owner = nullptr;
+    pin->Release();
+  }
+}
+
+TestPin* TestFilter::AddPin(PIN_DIRECTION direction, const std::wstring& id, GUID category) {
+  TestPin* pin = new TestPin(direction, id, category);
+  pin->owner = this;
+  pins.push_back(pin);
+  return pin;
+}
+
+STDMETHODIMP TestFilter::QueryInterface(REFIID iid, void** object) {
+  *object = nullptr;
+  if (iid != IID_IUnknown && iid != IID_IPersist && iid != IID_IMediaFilter && iid != IID_IBaseFilter)
+    return E_NOINTERFACE;
+  *object = static_cast<IBaseFilter*>(this);
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP TestFilter::GetState(DWORD, FILTER_STATE* state) {
+  *state = State_Stopped;
+  return S_OK;
+}
+
+STDMETHODIMP TestFilter::EnumPins(IEnumPins** out) {
+  *out = nullptr;
+  if (FAILED(enumPinsResult)) return enumPinsResult;
+  *out = new TestPinEnumerator(this, enumeratorGivesNull);
+  return S_OK;
+}
+
+STDMETHODIMP TestFilter::FindPin(LPCWSTR id, IPin** pin) {
+  ++findPinCalls;
+  *pin = nullptr;
+  for (TestPin* candidate : pins) {
+    if (candidate->id == id) {
+      *pin = candidate;
+      candidate->AddRef();
+      return S_OK;
+    }
+  }
+  return VFW_E_NOT_FOUND;
+}
+
+}  // namespace testfilter
