@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 
 // Free functions that keep DirectShow's ownership rules for AM_MEDIA_TYPE: the format block is
 // owned (and task-allocated) only while cbFormat is non-zero, and a non-null pUnk is a counted

@@ -23,8 +23,7 @@ HRESULT ReadPinCategory(IPin* pin, GUID* category) {
   if (properties == nullptr) return E_NOINTERFACE;
   DWORD returned = 0;
   *category = GUID_NULL;
-  return properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, category, sizeof(GUID),
-                         &returned);
+  return properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, category, sizeof(GUID), &returned);
 }
 
 // S_OK with *matches set, or the failure that ends the search.

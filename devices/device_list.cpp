@@ -101,8 +101,8 @@ HRESULT DeviceList::MakeNamesUnique() {
   auto scanFrom = entries.begin();
   try {
     for (;;) {
-      const auto duplicate = std::adjacent_find(scanFrom, entries.end(),
-                                                [](const auto& a, const auto& b) { return a.first == b.first; });
+      const auto duplicate =
+          std::adjacent_find(scanFrom, entries.end(), [](const auto& a, const auto& b) { return a.first == b.first; });
       if (duplicate == entries.end()) return S_OK;
       const std::wstring base = duplicate->first;
       unsigned counter = 1;

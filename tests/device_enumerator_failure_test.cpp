@@ -56,8 +56,8 @@ class ReplacedEnumerator {
  public:
   ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult) {
     Factory* factory = new Factory(createResult, enumeratorResult);
-    registered_ = CoRegisterClassObject(CLSID_SystemDeviceEnum, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                        &cookie_);
+    registered_ =
+        CoRegisterClassObject(CLSID_SystemDeviceEnum, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
     factory->Release();
   }
   ~ReplacedEnumerator() {

@@ -39,8 +39,8 @@ class DeviceDiscovery : public testing::Test {
 TEST_F(DeviceDiscovery, EqualNamesAreAllNumberedInEnumerationOrder) {
   Register({Device(L"USB Camera"), Device(L"TV Card"), Device(L"USB Camera"), Device(L"USB Camera")});
   ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
-  EXPECT_EQ(ListOf(list), (Listing{{L"TV Card", 2}, {L"USB Camera #01", 1}, {L"USB Camera #02", 3},
-                                   {L"USB Camera #03", 4}}));
+  EXPECT_EQ(ListOf(list),
+            (Listing{{L"TV Card", 2}, {L"USB Camera #01", 1}, {L"USB Camera #02", 3}, {L"USB Camera #03", 4}}));
   EXPECT_EQ(simcamtest::DeviceNumber(list.Find(L"USB Camera #02")), 3u);
   EXPECT_EQ(list.Find(L"USB Camera"), nullptr);
 }
@@ -76,9 +76,9 @@ TEST_F(DeviceDiscovery, EmptyNamesBecomeUnknownAndCaseMatters) {
 }
 
 TEST_F(DeviceDiscovery, UnusableDevicesAreDroppedWithoutChangingTheResult) {
-  Register({NamelessDevice(), Device(L"No Capture", L"capture-pin = none"),
-            Device(L"Named Pin", L"capture-pin = name"), Device(L"Broken", L"fail = Load 1 E_FAIL"),
-            Device(L"Pins Fail", L"fail = EnumPins 1 E_OUTOFMEMORY"), Device(L"Good")});
+  Register({NamelessDevice(), Device(L"No Capture", L"capture-pin = none"), Device(L"Named Pin", L"capture-pin = name"),
+            Device(L"Broken", L"fail = Load 1 E_FAIL"), Device(L"Pins Fail", L"fail = EnumPins 1 E_OUTOFMEMORY"),
+            Device(L"Good")});
   ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
   // "Pins Fail" keeps its capture pin through FindPin by name after the failed search.
   EXPECT_EQ(ListOf(list), (Listing{{L"Good", 6}, {L"Named Pin", 3}, {L"Pins Fail", 5}}));
@@ -103,6 +103,8 @@ TEST_F(DeviceDiscovery, RejectedOrEmptyCategoryLeavesNoEarlierEntry) {
   EXPECT_TRUE(list.empty());
 }
 
-TEST_F(DeviceDiscovery, AudioCategoryIsAccepted) { EXPECT_TRUE(SUCCEEDED(list.Enumerate(CLSID_AudioInputDeviceCategory))); }
+TEST_F(DeviceDiscovery, AudioCategoryIsAccepted) {
+  EXPECT_TRUE(SUCCEEDED(list.Enumerate(CLSID_AudioInputDeviceCategory)));
+}
 
 }  // namespace

@@ -59,10 +59,14 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     device->hasName = true;
     device->name = value;
   } else if (key == L"capture-pin") {
-    if (value == L"category") device->capturePin = CapturePinKind::Category;
-    else if (value == L"name") device->capturePin = CapturePinKind::NameOnly;
-    else if (value == L"none") device->capturePin = CapturePinKind::None;
-    else return *error = L"capture-pin must be category, name or none", false;
+    if (value == L"category")
+      device->capturePin = CapturePinKind::Category;
+    else if (value == L"name")
+      device->capturePin = CapturePinKind::NameOnly;
+    else if (value == L"none")
+      device->capturePin = CapturePinKind::None;
+    else
+      return *error = L"capture-pin must be category, name or none", false;
   } else if (key == L"fail") {
     std::wstring method;
     FaultSpec fault;
@@ -89,9 +93,12 @@ ParseResult ParseProfiles(const std::wstring& text) {
       continue;
     }
     const auto equals = content.find(L'=');
-    if (parsed.devices.empty()) error = L"settings before the first [device]";
-    else if (equals == std::wstring::npos) error = L"expected key = value";
-    else ApplySetting(Trim(content.substr(0, equals)), Trim(content.substr(equals + 1)), &parsed.devices.back(), &error);
+    if (parsed.devices.empty())
+      error = L"settings before the first [device]";
+    else if (equals == std::wstring::npos)
+      error = L"expected key = value";
+    else
+      ApplySetting(Trim(content.substr(0, equals)), Trim(content.substr(equals + 1)), &parsed.devices.back(), &error);
     if (!error.empty()) {
       parsed.error = L"line " + std::to_wstring(number) + L": " + error;
       parsed.devices.clear();
@@ -121,8 +128,7 @@ std::string WideToUtf8(const std::wstring& text) {
   const int length =
       WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string narrow(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr, nullptr);
   return narrow;
 }
 

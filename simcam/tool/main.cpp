@@ -1,6 +1,6 @@
 // simcam: adds, lists and removes the kit's simulated video capture devices.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <fstream>

@@ -1,8 +1,7 @@
 // Test entry: COM in a single-threaded apartment, as the program runs.
-#include <windows.h>
-#include <objbase.h>
-
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

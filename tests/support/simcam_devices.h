@@ -1,8 +1,8 @@
 #pragma once
 
 // Registers the kit's simulated devices for a test and removes them again.
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

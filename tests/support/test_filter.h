@@ -2,8 +2,8 @@
 
 // In-process filters and pins whose every answer a test controls, for exact call results that
 // a real driver cannot be made to give.
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <atomic>

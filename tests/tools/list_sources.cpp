@@ -1,6 +1,6 @@
 // Prints the video capture sources as the source dialog offers them, one display name a line.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <cstdio>
 
