@@ -53,6 +53,94 @@ bool ParseFault(const std::wstring& value, std::wstring* method, FaultSpec* faul
   return ParseHresult(resultText, &fault->result);
 }
 
+bool ParsePages(const std::wstring& value, PagesKind* pages) {
+  if (value == L"yes") *pages = PagesKind::Pages;
+  else if (value == L"none") *pages = PagesKind::None;
+  else if (value == L"zero") *pages = PagesKind::Zero;
+  else return false;
+  return true;
+}
+
+bool ParseYesNo(const std::wstring& value, bool* flag) {
+  if (value != L"yes" && value != L"no") return false;
+  *flag = value == L"yes";
+  return true;
+}
+
+// "Composite", "Tuner~3" (related pin 3), "Composite<Extra.0" (fed by output 0 of crossbar Extra).
+bool ParseCrossbarPin(const std::wstring& token, CrossbarPinSpec* pin) {
+  std::wstring rest = token;
+  const auto feed = rest.find(L'<');
+  if (feed != std::wstring::npos) {
+    const std::wstring source = rest.substr(feed + 1);
+    rest = rest.substr(0, feed);
+    const auto dot = source.rfind(L'.');
+    if (dot == std::wstring::npos || dot == 0) return false;
+    pin->fedByName = source.substr(0, dot);
+    wchar_t* end = nullptr;
+    pin->fedByOutput = std::wcstol(source.c_str() + dot + 1, &end, 10);
+    if (*end != L'\0' || pin->fedByOutput < 0) return false;
+  }
+  const auto related = rest.find(L'~');
+  if (related != std::wstring::npos) {
+    wchar_t* end = nullptr;
+    pin->related = std::wcstol(rest.c_str() + related + 1, &end, 10);
+    if (*end != L'\0') return false;
+    rest = rest.substr(0, related);
+  }
+  pin->type = ConnectorType(rest);
+  return pin->type >= 0;
+}
+
+// "Main: Tuner~3 Composite AudioTuner~0 -> VideoDecoder~1 AudioDecoder~0"
+bool ParseCrossbar(const std::wstring& value, CrossbarSpec* crossbar) {
+  const auto colon = value.find(L':');
+  const auto arrow = value.find(L"->");
+  if (colon == std::wstring::npos || arrow == std::wstring::npos || arrow < colon) return false;
+  crossbar->name = Trim(value.substr(0, colon));
+  std::wistringstream inputs(value.substr(colon + 1, arrow - colon - 1)), outputs(value.substr(arrow + 2));
+  std::wstring token;
+  while (inputs >> token) {
+    crossbar->inputs.emplace_back();
+    if (!ParseCrossbarPin(token, &crossbar->inputs.back())) return false;
+  }
+  while (outputs >> token) {
+    crossbar->outputs.emplace_back();
+    if (!ParseCrossbarPin(token, &crossbar->outputs.back()) || !crossbar->outputs.back().fedByName.empty()) return false;
+  }
+  return !crossbar->name.empty() && !crossbar->inputs.empty() && !crossbar->outputs.empty();
+}
+
+bool RefuseRoute(const std::wstring& value, DeviceProfile* device) {
+  std::wistringstream words(value);
+  std::wstring name;
+  long input = -1;
+  if (!(words >> name >> input)) return false;
+  for (CrossbarSpec& crossbar : device->crossbars) {
+    if (crossbar.name == name && input >= 0 && static_cast<size_t>(input) < crossbar.inputs.size()) {
+      crossbar.inputs[static_cast<size_t>(input)].routable = false;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Turns crossbar names of fed inputs into positions; false when one names no crossbar.
+bool ResolveCrossbarFeeds(DeviceProfile* device, std::wstring* error) {
+  for (CrossbarSpec& crossbar : device->crossbars) {
+    for (CrossbarPinSpec& input : crossbar.inputs) {
+      if (input.fedByName.empty()) continue;
+      input.fedBy = -1;
+      for (size_t i = 0; i < device->crossbars.size(); ++i)
+        if (device->crossbars[i].name == input.fedByName) input.fedBy = static_cast<int>(i);
+      if (input.fedBy < 0 ||
+          static_cast<size_t>(input.fedByOutput) >= device->crossbars[static_cast<size_t>(input.fedBy)].outputs.size())
+        return *error = L"crossbar input fed by unknown crossbar output " + input.fedByName, false;
+    }
+  }
+  return true;
+}
+
 // Applies one "key = value" setting; false with *error set when it is not understood.
 bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProfile* device, std::wstring* error) {
   if (key == L"name") {
@@ -67,6 +155,42 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
       device->capturePin = CapturePinKind::None;
     else
       return *error = L"capture-pin must be category, name or none", false;
+  } else if (key == L"preview-pin") {
+    if (value == L"none") device->previewPin = PreviewPinKind::None;
+    else if (value == L"category") device->previewPin = PreviewPinKind::Category;
+    else if (value == L"videoport") device->previewPin = PreviewPinKind::VideoPort;
+    else if (value == L"name") device->previewPin = PreviewPinKind::NameOnly;
+    else return *error = L"preview-pin must be none, category, videoport or name", false;
+  } else if (key == L"preview-renderable") {
+    if (!ParseYesNo(value, &device->previewRenderable)) return *error = L"preview-renderable must be yes or no", false;
+  } else if (key == L"stream-config") {
+    if (!ParseYesNo(value, &device->streamConfig)) return *error = L"stream-config must be yes or no", false;
+  } else if (key == L"format") {
+    VideoFormat format;
+    if (!ParseVideoFormat(value, &format)) return *error = L"format takes: RGB24|RGB32|YUY2|MJPG WxH FPS [vih2]", false;
+    device->formats.push_back(format);
+  } else if (key == L"default-format") {
+    wchar_t* end = nullptr;
+    const long index = std::wcstol(value.c_str(), &end, 10);
+    if (*end != L'\0' || index < 1) return *error = L"default-format takes a format number from 1", false;
+    device->defaultFormat = static_cast<size_t>(index - 1);
+  } else if (key == L"crossbar") {
+    device->crossbars.emplace_back();
+    if (!ParseCrossbar(value, &device->crossbars.back()))
+      return *error = L"crossbar takes: NAME: INPUT... -> OUTPUT... (connector[~related][<CROSSBAR.output])", false;
+  } else if (key == L"refuse-route") {
+    if (!RefuseRoute(value, device)) return *error = L"refuse-route takes: CROSSBAR INPUT-INDEX", false;
+  } else if (key == L"tuner") {
+    if (!ParseYesNo(value, &device->tuner)) return *error = L"tuner must be yes or no", false;
+  } else if (key == L"filter-pages" || key == L"format-pages" || key == L"tuner-pages") {
+    PagesKind* pages = key == L"filter-pages"   ? &device->filterPages
+                       : key == L"format-pages" ? &device->formatPages
+                                                : &device->tunerPages;
+    if (!ParsePages(value, pages)) return *error = key + L" must be yes, none or zero", false;
+  } else if (key == L"lose-after") {
+    wchar_t* end = nullptr;
+    device->loseAfterFrames = std::wcstol(value.c_str(), &end, 10);
+    if (*end != L'\0' || device->loseAfterFrames < 0) return *error = L"lose-after takes a frame count", false;
   } else if (key == L"fail") {
     std::wstring method;
     FaultSpec fault;
@@ -84,11 +208,20 @@ ParseResult ParseProfiles(const std::wstring& text) {
   ParseResult parsed;
   std::wistringstream lines(text);
   std::wstring line;
+  const auto finishDevice = [&parsed]() {
+    if (parsed.devices.empty() || !parsed.error.empty()) return;
+    DeviceProfile& device = parsed.devices.back();
+    if (device.formats.empty()) device.formats = DefaultFormats();
+    if (device.defaultFormat >= device.formats.size()) parsed.error = L"default-format is beyond the formats";
+    std::wstring error;
+    if (!ResolveCrossbarFeeds(&device, &error)) parsed.error = error;
+  };
   for (int number = 1; std::getline(lines, line); ++number) {
     const std::wstring content = Trim(line);
     std::wstring error;
     if (content.empty() || content[0] == L'#') continue;
     if (content == L"[device]") {
+      finishDevice();
       parsed.devices.emplace_back();
       continue;
     }
@@ -106,7 +239,33 @@ ParseResult ParseProfiles(const std::wstring& text) {
     }
     parsed.devices.back().text += content + L"\n";
   }
+  finishDevice();
+  if (!parsed.error.empty()) parsed.devices.clear();
   return parsed;
+}
+
+LONG ConnectorType(const std::wstring& name) {
+  static const std::map<std::wstring, LONG> types = {
+      {L"Tuner", 1},           {L"Composite", 2},       {L"SVideo", 3},         {L"RGB", 4},
+      {L"YRYBY", 5},           {L"SerialDigital", 6},   {L"ParallelDigital", 7}, {L"SCSI", 8},
+      {L"AUX", 9},             {L"1394", 10},           {L"USB", 11},           {L"VideoDecoder", 12},
+      {L"VideoEncoder", 13},   {L"AudioTuner", 0x1000}, {L"AudioLine", 0x1001}, {L"AudioMic", 0x1002},
+      {L"AudioAESDigital", 0x1003}, {L"AudioSPDIFDigital", 0x1004}, {L"AudioSCSI", 0x1005},
+      {L"AudioAUX", 0x1006},   {L"Audio1394", 0x1007},  {L"AudioUSB", 0x1008},  {L"AudioDecoder", 0x1009},
+  };
+  const auto found = types.find(name);
+  if (found != types.end()) return found->second;
+  wchar_t* end = nullptr;
+  const long value = std::wcstol(name.c_str(), &end, 0);
+  return !name.empty() && *end == L'\0' && value >= 0 ? value : -1;
+}
+
+std::vector<VideoFormat> DefaultFormats() {
+  return {{PixelFormat::RGB24, 640, 480, 30.0, false},
+          {PixelFormat::RGB24, 320, 240, 30.0, false},
+          {PixelFormat::RGB32, 640, 480, 30.0, false},
+          {PixelFormat::YUY2, 640, 480, 30.0, false},
+          {PixelFormat::MJPG, 1280, 720, 30.0, false}};
 }
 
 DeviceProfile ParseDevice(const std::wstring& section) {

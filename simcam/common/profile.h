@@ -6,9 +6,30 @@
 #include <string>
 #include <vector>
 
+#include "simcam/common/video_format.h"
+
 namespace simcam {
 
 enum class CapturePinKind { Category, NameOnly, None };
+enum class PreviewPinKind { None, Category, VideoPort, NameOnly };
+enum class PagesKind { Pages, None, Zero };  // real pages, no ISpecifyPropertyPages, zero pages
+
+// One crossbar pin: its PhysicalConnectorType, its related pin (-1: none) and, for an input fed
+// by another crossbar, that crossbar's position in the profile and its output index.
+struct CrossbarPinSpec {
+  LONG type = 0;
+  LONG related = -1;
+  int fedBy = -1;
+  std::wstring fedByName;  // as written in the profile; resolved into fedBy
+  LONG fedByOutput = 0;
+  bool routable = true;
+};
+
+struct CrossbarSpec {
+  std::wstring name;
+  std::vector<CrossbarPinSpec> inputs;
+  std::vector<CrossbarPinSpec> outputs;
+};
 
 // The k-th call (1-based) of the named method fails with `result`.
 struct FaultSpec {
@@ -21,6 +42,18 @@ struct DeviceProfile {
   bool hasName = false;
   std::wstring name;
   CapturePinKind capturePin = CapturePinKind::Category;
+  PreviewPinKind previewPin = PreviewPinKind::None;
+  bool previewRenderable = true;
+  bool streamConfig = true;
+  std::vector<VideoFormat> formats;  // the capabilities, in order
+  size_t defaultFormat = 0;
+  // crossbars[0] feeds the capture filter's analog video input from its output 0.
+  std::vector<CrossbarSpec> crossbars;
+  bool tuner = false;  // feeds the first Tuner input of the crossbars
+  PagesKind filterPages = PagesKind::Pages;
+  PagesKind formatPages = PagesKind::Pages;
+  PagesKind tunerPages = PagesKind::Pages;
+  LONG loseAfterFrames = 0;  // 0: never
   std::map<std::wstring, FaultSpec> faults;
   std::wstring text;  // the device's own section, stored with its registration
 };
@@ -32,6 +65,11 @@ struct ParseResult {
 
 // Profile text: lines starting with '#' are comments; "[device]" starts a device; then "key = value" lines.
 ParseResult ParseProfiles(const std::wstring& text);
+// PhysicalConnectorType of a connector name such as "Composite" or "AudioLine"; -1 if unknown.
+LONG ConnectorType(const std::wstring& name);
+// The default capabilities when a profile lists none.
+std::vector<VideoFormat> DefaultFormats();
+
 // The settings of one device section (as stored in the registry).
 DeviceProfile ParseDevice(const std::wstring& section);
 

@@ -1,16 +1,12 @@
 #include "simcam/filter/capture_filter.h"
 
-#include <cwchar>
-#include <new>
-
 #include "simcam/common/device_registry.h"
-#include "simcam/filter/output_pin.h"
-#include "simcam/filter/pin_enumerator.h"
+#include "simcam/filter/analog_pin.h"
+#include "simcam/filter/crossbar_filter.h"
+#include "simcam/filter/stream_pin.h"
 
 namespace simcam {
 namespace {
-
-std::wstring CapturePinId(CapturePinKind kind) { return kind == CapturePinKind::None ? L"Still" : L"Capture"; }
 
 GUID CapturePinCategory(CapturePinKind kind) {
   switch (kind) {
@@ -24,131 +20,83 @@ GUID CapturePinCategory(CapturePinKind kind) {
   return GUID_NULL;
 }
 
+GUID PreviewPinCategory(PreviewPinKind kind) {
+  return kind == PreviewPinKind::Category ? PIN_CATEGORY_PREVIEW
+         : kind == PreviewPinKind::VideoPort ? PIN_CATEGORY_VIDEOPORT
+                                             : GUID_NULL;
+}
+
+void Connect(PinBase* output, PinBase* input) {
+  if (!output->IsConnected() && !input->IsConnected()) output->ConnectTo(input);
+}
+
+void Disconnect(PinBase* pin) {
+  Microsoft::WRL::ComPtr<IPin> peer = pin->peer();
+  if (peer != nullptr) peer->Disconnect();
+  pin->Disconnect();
+}
+
 }  // namespace
 
-CaptureFilter::CaptureFilter() { ApplyProfile(DeviceProfile()); }
+CaptureFilter::CaptureFilter() : FilterBase(std::make_shared<FaultPlan>()) { ApplyProfile(DeviceProfile()); }
 
-CaptureFilter::~CaptureFilter() = default;
+CaptureFilter::~CaptureFilter() {
+  ReleaseCard();
+  pins_.clear();  // stream pins stop their threads while the filter is still whole
+}
+
+void CaptureFilter::ReleaseCard() {
+  DisconnectUpstream();
+  for (CrossbarFilter* crossbar : crossbars_) crossbar->Release();
+  crossbars_.clear();
+  if (tuner_ != nullptr) tuner_->Release();
+  tuner_ = nullptr;
+  analogIn_ = nullptr;
+}
 
 void CaptureFilter::ApplyProfile(const DeviceProfile& profile) {
+  profile_ = profile;
+  if (profile_.formats.empty()) profile_.formats = DefaultFormats();
+  if (profile_.defaultFormat >= profile_.formats.size()) profile_.defaultFormat = 0;
+  current_ = profile_.formats[profile_.defaultFormat];
+  routing_ = std::make_shared<RoutingState>(profile_);
+  faults().Load(profile_.faults);
+
+  ReleaseCard();
   pins_.clear();
-  pins_.push_back(
-      std::make_unique<OutputPin>(this, CapturePinId(profile.capturePin), CapturePinCategory(profile.capturePin)));
-  faults_.Load(profile.faults);
+  pins_.push_back(std::make_unique<StreamPin>(this, profile_.capturePin == CapturePinKind::None ? L"Still" : L"Capture",
+                                              CapturePinCategory(profile_.capturePin), true, true));
+  if (profile_.previewPin != PreviewPinKind::None)
+    pins_.push_back(std::make_unique<StreamPin>(this, L"Preview", PreviewPinCategory(profile_.previewPin), false,
+                                                profile_.previewRenderable));
+  if (profile_.crossbars.empty()) return;
+  auto analogIn = std::make_unique<AnalogPin>(this, L"Analog Video In", PINDIR_INPUT, PIN_CATEGORY_ANALOGVIDEOIN, false);
+  analogIn_ = analogIn.get();
+  pins_.push_back(std::move(analogIn));
+  for (size_t i = 0; i < profile_.crossbars.size(); ++i) {
+    crossbars_.push_back(new CrossbarFilter(faultPlan(), routing_, i));
+    crossbars_.back()->AddRef();
+  }
+  if (profile_.tuner) {
+    tuner_ = new TunerFilter(faultPlan(), routing_);
+    tuner_->AddRef();
+  }
 }
 
 STDMETHODIMP CaptureFilter::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
-    *object = static_cast<IBaseFilter*>(this);
-  } else if (iid == IID_IPersistPropertyBag) {
+  if (iid == IID_IPersistPropertyBag) {
     *object = static_cast<IPersistPropertyBag*>(this);
+  } else if (iid == IID_ISpecifyPropertyPages && profile_.filterPages != PagesKind::None) {
+    *object = static_cast<ISpecifyPropertyPages*>(this);
+  } else if (iid == IID_ISimCamDevice) {
+    *object = static_cast<ISimCamDevice*>(this);
   } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return QueryFilterInterface(iid, object);
   }
   AddRef();
   return S_OK;
 }
-
-STDMETHODIMP_(ULONG) CaptureFilter::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) CaptureFilter::Release() {
-  const ULONG remaining = --references_;
-  if (remaining == 0) delete this;
-  return remaining;
-}
-
-STDMETHODIMP CaptureFilter::GetClassID(CLSID* clsid) {
-  if (clsid == nullptr) return E_POINTER;
-  *clsid = kFilterClsid;
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::Stop() {
-  std::lock_guard<std::mutex> guard(lock_);
-  state_ = State_Stopped;
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::Pause() {
-  std::lock_guard<std::mutex> guard(lock_);
-  state_ = State_Paused;
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::Run(REFERENCE_TIME) {
-  std::lock_guard<std::mutex> guard(lock_);
-  state_ = State_Running;
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::GetState(DWORD, FILTER_STATE* state) {
-  if (state == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  *state = state_;
-  // A live source cannot deliver data while paused.
-  return state_ == State_Paused ? VFW_S_CANT_CUE : S_OK;
-}
-
-STDMETHODIMP CaptureFilter::SetSyncSource(IReferenceClock* clock) {
-  std::lock_guard<std::mutex> guard(lock_);
-  clock_ = clock;
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::GetSyncSource(IReferenceClock** clock) {
-  if (clock == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  *clock = clock_.Get();
-  if (*clock != nullptr) (*clock)->AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::EnumPins(IEnumPins** pins) {
-  if (pins == nullptr) return E_POINTER;
-  *pins = nullptr;
-  const HRESULT injected = faults_.Check(L"EnumPins");
-  if (injected != S_OK) return injected;
-  std::vector<IPin*> list;
-  for (const auto& pin : pins_) list.push_back(pin.get());
-  *pins = new (std::nothrow) PinEnumerator(this, std::move(list));
-  return *pins != nullptr ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP CaptureFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (id == nullptr || pin == nullptr) return E_POINTER;
-  *pin = nullptr;
-  const HRESULT injected = faults_.Check(L"FindPin");
-  if (injected != S_OK) return injected;
-  for (const auto& candidate : pins_) {
-    if (candidate->id() == id) {
-      *pin = candidate.get();
-      (*pin)->AddRef();
-      return S_OK;
-    }
-  }
-  return VFW_E_NOT_FOUND;
-}
-
-STDMETHODIMP CaptureFilter::QueryFilterInfo(FILTER_INFO* info) {
-  if (info == nullptr) return E_POINTER;
-  std::lock_guard<std::mutex> guard(lock_);
-  std::wcsncpy(info->achName, name_.c_str(), MAX_FILTER_NAME - 1);
-  info->achName[MAX_FILTER_NAME - 1] = L'\0';
-  info->pGraph = graph_;
-  if (graph_ != nullptr) graph_->AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-  std::lock_guard<std::mutex> guard(lock_);
-  graph_ = graph;
-  name_ = name != nullptr ? name : L"";
-  return S_OK;
-}
-
-STDMETHODIMP CaptureFilter::QueryVendorInfo(LPWSTR*) { return E_NOTIMPL; }
 
 STDMETHODIMP CaptureFilter::InitNew() { return S_OK; }
 
@@ -157,14 +105,146 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog* log) {
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;
-  HRESULT hr = bag->Read(kProfileValue, &value, log);
-  if (SUCCEEDED(hr) && value.vt == VT_BSTR && value.bstrVal != nullptr) ApplyProfile(ParseDevice(value.bstrVal));
+  // Without a profile the filter stays the plain default webcam.
+  if (SUCCEEDED(bag->Read(kProfileValue, &value, log)) && value.vt == VT_BSTR && value.bstrVal != nullptr)
+    ApplyProfile(ParseDevice(value.bstrVal));
   VariantClear(&value);
-  // Without a profile the filter keeps its plain default device.
-  const HRESULT injected = faults_.Check(L"Load");
-  return injected != S_OK ? injected : S_OK;
+  return faults().Check(L"Load");
 }
 
 STDMETHODIMP CaptureFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }
+
+STDMETHODIMP CaptureFilter::GetPages(CAUUID* pages) {
+  return FillPageList(faults(), profile_.filterPages, CLSID_SimCamVideoPage, L"GetFilterPages", pages);
+}
+
+VideoFormat CaptureFilter::currentFormat() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return current_;
+}
+
+void CaptureFilter::SetCurrentFormat(const VideoFormat& format) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    current_ = format;
+  }
+  ++pictureChanges_;
+}
+
+void CaptureFilter::Picture(std::wstring* name, DWORD* colour, LONG* brightness) {
+  routing_->RoutedPicture(name, colour);
+  *brightness = brightness_;
+}
+
+STDMETHODIMP CaptureFilter::SetBrightness(LONG percent) {
+  if (percent < 0 || percent > 100) return E_INVALIDARG;
+  brightness_ = percent;
+  ++pictureChanges_;
+  return S_OK;
+}
+
+void CaptureFilter::CountFrame(bool accepted) {
+  if (!accepted) {
+    ++refused_;
+    return;
+  }
+  if (accepted_ == 0) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    firstFrameQpc_ = now.QuadPart;
+  }
+  if (++accepted_ == profile_.loseAfterFrames) ReportDeviceLost();
+}
+
+STDMETHODIMP CaptureFilter::LoseDevice() {
+  ReportDeviceLost();
+  return S_OK;
+}
+
+void CaptureFilter::ReportDeviceLost() {
+  if (lost_.exchange(true)) return;
+  IFilterGraph* owner = graph();
+  if (owner == nullptr) return;
+  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+  if (SUCCEEDED(owner->QueryInterface(IID_PPV_ARGS(&sink))))
+    sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+}
+
+STDMETHODIMP CaptureFilter::GetStats(StreamStats* stats) {
+  if (stats == nullptr) return E_POINTER;
+  *stats = StreamStats{};
+  stats->framesDelivered = accepted_;
+  stats->framesRefused = refused_;
+  stats->firstFrameQpc = firstFrameQpc_;
+  const VideoFormat format = currentFormat();
+  stats->width = format.width;
+  stats->height = format.height;
+  std::wstring name;
+  DWORD colour = 0;
+  routing_->RoutedPicture(&name, &colour);
+  wcsncpy(stats->routedInput, name.c_str(), 63);
+  return S_OK;
+}
+
+std::vector<StreamPin*> CaptureFilter::streamPins() {
+  std::vector<StreamPin*> list;
+  for (const auto& pin : pins_)
+    if (auto* stream = dynamic_cast<StreamPin*>(pin.get())) list.push_back(stream);
+  return list;
+}
+
+HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) {
+  for (StreamPin* pin : streamPins()) {
+    if (to == State_Stopped) {
+      pin->Deactivate();
+    } else if (from == State_Stopped) {
+      const HRESULT hr = pin->Activate();
+      if (FAILED(hr)) return hr;
+    } else if (to == State_Running) {
+      pin->Start(start);
+    } else {
+      pin->Idle();
+    }
+  }
+  return S_OK;
+}
+
+void CaptureFilter::OnJoinGraph(IFilterGraph* graph) {
+  if (graph != nullptr) EnsureUpstream();
+  else DisconnectUpstream();
+}
+
+void CaptureFilter::EnsureUpstream() {
+  IFilterGraph* owner = graph();
+  if (owner == nullptr || analogIn_ == nullptr || analogIn_->IsConnected()) return;
+  for (size_t i = 0; i < crossbars_.size(); ++i)
+    if (crossbars_[i]->graph() != owner) owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->spec().name).c_str());
+  if (tuner_ != nullptr && tuner_->graph() != owner) owner->AddFilter(tuner_, L"SimCam TV Tuner");
+
+  Connect(crossbars_[0]->OutputPin(0), analogIn_);
+  bool tunerConnected = tuner_ == nullptr;
+  for (CrossbarFilter* crossbar : crossbars_) {
+    const auto& inputs = crossbar->spec().inputs;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+      if (inputs[i].fedBy >= 0) {
+        Connect(crossbars_[static_cast<size_t>(inputs[i].fedBy)]->OutputPin(static_cast<size_t>(inputs[i].fedByOutput)),
+                crossbar->InputPin(i));
+      } else if (inputs[i].type == 1 && !tunerConnected) {
+        Connect(tuner_->OutputPin(), crossbar->InputPin(i));
+        tunerConnected = true;
+      }
+    }
+  }
+}
+
+// Connected pins count on each other; leaving the graph must not leave a cycle behind.
+void CaptureFilter::DisconnectUpstream() {
+  if (analogIn_ != nullptr) Disconnect(analogIn_);
+  for (CrossbarFilter* crossbar : crossbars_) {
+    for (size_t i = 0; i < crossbar->spec().inputs.size(); ++i) Disconnect(crossbar->InputPin(i));
+    for (size_t i = 0; i < crossbar->spec().outputs.size(); ++i) Disconnect(crossbar->OutputPin(i));
+  }
+  if (tuner_ != nullptr) Disconnect(tuner_->OutputPin());
+}
 
 }  // namespace simcam

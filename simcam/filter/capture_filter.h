@@ -1,72 +1,81 @@
 #pragma once
 
-#include <dshow.h>
 #include <windows.h>
+#include <dshow.h>
 #include <wrl/client.h>
 
 #include <atomic>
 #include <memory>
-#include <mutex>
-#include <string>
 #include <vector>
 
+#include "simcam/common/control.h"
 #include "simcam/common/profile.h"
-#include "simcam/filter/faults.h"
-#include "simcam/filter/module_state.h"
+#include "simcam/filter/filter_base.h"
+#include "simcam/filter/routing_state.h"
 
 namespace simcam {
 
-class OutputPin;
+class AnalogPin;
+class CrossbarFilter;
+class StreamPin;
+class TunerFilter;
 
-// The simulated device's capture filter. It reads its profile from the device's property bag.
-class CaptureFilter : public IBaseFilter, public IPersistPropertyBag, public LiveObject {
+// The simulated device's capture filter. It reads its profile from the device's property bag and,
+// for a card, brings its crossbars and tuner into the graph in front of its analog input.
+class CaptureFilter : public FilterBase, public IPersistPropertyBag, public ISpecifyPropertyPages, public ISimCamDevice {
  public:
   CaptureFilter();
   ~CaptureFilter() override;
 
-  // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  SIMCAM_KIT_REFCOUNT
 
-  // IPersist
-  STDMETHODIMP GetClassID(CLSID* clsid) override;
-
-  // IMediaFilter
-  STDMETHODIMP Stop() override;
-  STDMETHODIMP Pause() override;
-  STDMETHODIMP Run(REFERENCE_TIME start) override;
-  STDMETHODIMP GetState(DWORD timeout, FILTER_STATE* state) override;
-  STDMETHODIMP SetSyncSource(IReferenceClock* clock) override;
-  STDMETHODIMP GetSyncSource(IReferenceClock** clock) override;
-
-  // IBaseFilter
-  STDMETHODIMP EnumPins(IEnumPins** pins) override;
-  STDMETHODIMP FindPin(LPCWSTR id, IPin** pin) override;
-  STDMETHODIMP QueryFilterInfo(FILTER_INFO* info) override;
-  STDMETHODIMP JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
-  STDMETHODIMP QueryVendorInfo(LPWSTR* info) override;
-
+  // IPersist (also the base of IPersistPropertyBag)
+  STDMETHODIMP GetClassID(CLSID* clsid) override { return FilterBase::GetClassID(clsid); }
   // IPersistPropertyBag
   STDMETHODIMP InitNew() override;
   STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
   STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
+  // ISimCamDevice
+  STDMETHODIMP LoseDevice() override;
+  STDMETHODIMP GetStats(StreamStats* stats) override;
+  STDMETHODIMP SetBrightness(LONG percent) override;
 
-  FaultPlan& faults() { return faults_; }
-  std::mutex& lock() { return lock_; }
-  FILTER_STATE state() const { return state_; }
+  const DeviceProfile& profile() const { return profile_; }
+  VideoFormat currentFormat();
+  void SetCurrentFormat(const VideoFormat& format);
+  bool lost() const { return lost_; }
+  unsigned pictureGeneration() const { return routing_->generation() + pictureChanges_; }
+  void Picture(std::wstring* name, DWORD* colour, LONG* brightness);
+  void CountFrame(bool accepted);
+  // Adds and connects the card's crossbars and tuner when they are not in the graph.
+  void EnsureUpstream();
+
+ protected:
+  HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) override;
+  void OnJoinGraph(IFilterGraph* graph) override;
 
  private:
   void ApplyProfile(const DeviceProfile& profile);
+  void DisconnectUpstream();
+  void ReleaseCard();
+  void ReportDeviceLost();
+  std::vector<StreamPin*> streamPins();
 
-  std::atomic<ULONG> references_{0};
-  std::mutex lock_;
-  FILTER_STATE state_ = State_Stopped;
-  IFilterGraph* graph_ = nullptr;  // not counted: the graph owns its filters
-  std::wstring name_;
-  Microsoft::WRL::ComPtr<IReferenceClock> clock_;
-  std::vector<std::unique_ptr<OutputPin>> pins_;
-  FaultPlan faults_;
+  DeviceProfile profile_;
+  std::shared_ptr<RoutingState> routing_;
+  VideoFormat current_;
+  std::atomic<LONG> brightness_{100};
+  std::atomic<unsigned> pictureChanges_{0};
+  std::atomic<bool> lost_{false};
+  std::atomic<LONG> accepted_{0}, refused_{0};
+  std::atomic<LONGLONG> firstFrameQpc_{0};
+  AnalogPin* analogIn_ = nullptr;
+  // The card's other filters; each owned through its IBaseFilter.
+  std::vector<CrossbarFilter*> crossbars_;
+  TunerFilter* tuner_ = nullptr;
 };
 
 }  // namespace simcam

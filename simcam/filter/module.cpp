@@ -1,25 +1,42 @@
 // The in-process COM server entry points of the simulated device kit.
-#include <dshow.h>
 #include <windows.h>
+#include <dshow.h>
 
 #include <new>
 #include <string>
 
+#include "simcam/common/control.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/capture_filter.h"
-#include "simcam/filter/module_state.h"
+#include "simcam/filter/kit_object.h"
+#include "simcam/filter/property_pages.h"
+
+HMODULE g_simcamModule = nullptr;
 
 namespace simcam {
 
-std::atomic<long> g_liveObjects{0};
-std::atomic<long> g_serverLocks{0};
+std::atomic<LONG> g_liveObjects{0};
+std::atomic<LONG> g_liveReferences{0};
+std::atomic<LONG> g_serverLocks{0};
 
 namespace {
 
-HMODULE g_module = nullptr;
+const CLSID* const kClasses[] = {&kFilterClsid, &CLSID_SimCamVideoPage, &CLSID_SimCamFormatPage,
+                                 &CLSID_SimCamTunerPage};
 
+IUnknown* CreateObject(REFCLSID clsid) {
+  if (clsid == kFilterClsid) {
+    CaptureFilter* filter = new (std::nothrow) CaptureFilter();
+    if (filter != nullptr) filter->AddRef();
+    return static_cast<IBaseFilter*>(filter);
+  }
+  return CreatePropertyPage(clsid);
+}
+
+// One static factory per class of the kit.
 class ClassFactory : public IClassFactory {
  public:
+  explicit ClassFactory(const CLSID& clsid) : clsid_(clsid) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
@@ -37,30 +54,44 @@ class ClassFactory : public IClassFactory {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    CaptureFilter* filter = new (std::nothrow) CaptureFilter();
-    if (filter == nullptr) return E_OUTOFMEMORY;
-    filter->AddRef();
-    const HRESULT hr = filter->QueryInterface(iid, object);
-    filter->Release();
+    IUnknown* created = CreateObject(clsid_);
+    if (created == nullptr) return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(iid, object);
+    created->Release();
     return hr;
   }
   STDMETHODIMP LockServer(BOOL lock) override {
     g_serverLocks += lock ? 1 : -1;
     return S_OK;
   }
+
+ private:
+  const CLSID& clsid_;
 };
 
-ClassFactory g_factory;
+ClassFactory g_factories[] = {ClassFactory(kFilterClsid), ClassFactory(CLSID_SimCamVideoPage),
+                              ClassFactory(CLSID_SimCamFormatPage), ClassFactory(CLSID_SimCamTunerPage)};
 
-std::wstring ClassKey() {
-  wchar_t clsid[64];
-  StringFromGUID2(kFilterClsid, clsid, 64);
-  return std::wstring(L"CLSID\\") + clsid;
+std::wstring ClassKey(const CLSID& clsid) {
+  wchar_t text[64];
+  StringFromGUID2(clsid, text, 64);
+  return std::wstring(L"CLSID\\") + text;
 }
 
 LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+LSTATUS RegisterClass(const CLSID& clsid, const std::wstring& path) {
+  HKEY server = nullptr;
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, (ClassKey(clsid) + L"\\InprocServer32").c_str(), 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &server, nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  status = SetString(server, nullptr, path);
+  if (status == ERROR_SUCCESS) status = SetString(server, L"ThreadingModel", L"Both");
+  RegCloseKey(server);
+  return status;
 }
 
 }  // namespace
@@ -70,7 +101,7 @@ using namespace simcam;
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
+    g_simcamModule = instance;
     DisableThreadLibraryCalls(instance);
   }
   return TRUE;
@@ -79,29 +110,31 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  if (clsid != kFilterClsid) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(iid, object);
+  for (size_t i = 0; i < sizeof(kClasses) / sizeof(kClasses[0]); ++i)
+    if (clsid == *kClasses[i]) return g_factories[i].QueryInterface(iid, object);
+  return CLASS_E_CLASSNOTAVAILABLE;
 }
 
 STDAPI DllCanUnloadNow() { return g_liveObjects == 0 && g_serverLocks == 0 ? S_OK : S_FALSE; }
 
 STDAPI DllRegisterServer() {
   wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
+  const DWORD length = GetModuleFileNameW(g_simcamModule, path, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return E_FAIL;
-  HKEY server = nullptr;
-  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, (ClassKey() + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                                   KEY_SET_VALUE, nullptr, &server, nullptr);
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  status = SetString(server, nullptr, path);
-  if (status == ERROR_SUCCESS) status = SetString(server, L"ThreadingModel", L"Both");
-  RegCloseKey(server);
-  return HRESULT_FROM_WIN32(status);
+  for (const CLSID* clsid : kClasses) {
+    const LSTATUS status = RegisterClass(*clsid, path);
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  }
+  return S_OK;
 }
 
 STDAPI DllUnregisterServer() {
-  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey().c_str());
-  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
+  for (const CLSID* clsid : kClasses) {
+    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(*clsid).c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return HRESULT_FROM_WIN32(status);
+  }
+  return S_OK;
 }
 
-extern "C" long __stdcall SimCamLiveObjects() { return g_liveObjects; }
+extern "C" LONG __stdcall SimCamLiveObjects() { return g_liveObjects; }
+extern "C" LONG __stdcall SimCamLiveReferences() { return g_liveReferences; }

@@ -4,6 +4,12 @@
 
 namespace simcam {
 
+IEnumPins* PinEnumerator::Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position) {
+  PinEnumerator* enumerator = new (std::nothrow) PinEnumerator(filter, std::move(pins), position);
+  if (enumerator != nullptr) enumerator->AddRef();
+  return enumerator;
+}
+
 PinEnumerator::PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position)
     : filter_(filter), pins_(std::move(pins)), position_(position) {}
 
@@ -16,14 +22,6 @@ STDMETHODIMP PinEnumerator::QueryInterface(REFIID iid, void** object) {
   }
   *object = nullptr;
   return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) PinEnumerator::AddRef() { return ++references_; }
-
-STDMETHODIMP_(ULONG) PinEnumerator::Release() {
-  const ULONG remaining = --references_;
-  if (remaining == 0) delete this;
-  return remaining;
 }
 
 STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
@@ -55,7 +53,7 @@ STDMETHODIMP PinEnumerator::Reset() {
 
 STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
   if (clone == nullptr) return E_POINTER;
-  *clone = new (std::nothrow) PinEnumerator(filter_.Get(), pins_, position_);
+  *clone = Create(filter_.Get(), pins_, position_);
   return *clone != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -7,18 +7,18 @@
 #include <atomic>
 #include <vector>
 
-#include "simcam/filter/module_state.h"
+#include "simcam/filter/kit_object.h"
 
 namespace simcam {
 
-// IEnumPins over a fixed set of pins; holds the filter alive while it exists.
-class PinEnumerator : public IEnumPins, public LiveObject {
+// IEnumPins over a fixed set of pins; holds the filter alive while it exists. Create it with
+// Create, which hands out the first reference.
+class PinEnumerator : public IEnumPins, public KitObject {
  public:
-  PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position = 0);
+  static IEnumPins* Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position = 0);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
+  SIMCAM_KIT_REFCOUNT
 
   STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override;
   STDMETHODIMP Skip(ULONG count) override;
@@ -26,7 +26,8 @@ class PinEnumerator : public IEnumPins, public LiveObject {
   STDMETHODIMP Clone(IEnumPins** clone) override;
 
  private:
-  std::atomic<ULONG> references_{1};
+  PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position);
+
   Microsoft::WRL::ComPtr<IBaseFilter> filter_;
   std::vector<IPin*> pins_;  // owned by the filter
   size_t position_;

@@ -1,21 +1,23 @@
 #pragma once
 
-#include <dshow.h>
 #include <windows.h>
+#include <dshow.h>
 #include <wrl/client.h>
 
+#include <mutex>
 #include <string>
 
 namespace simcam {
 
-class CaptureFilter;
+class FilterBase;
 
-// An output pin of the capture filter. Its lifetime is the filter's: references to the pin count
-// on the filter.
-class OutputPin : public IPin, public IKsPropertySet {
+// What every pin of the kit shares. Its lifetime is its filter's: references to the pin count on
+// the filter. A pin with category GUID_NULL has no IKsPropertySet, as on drivers that name pins
+// only.
+class PinBase : public IPin, public IKsPropertySet {
  public:
-  // A pin with category GUID_NULL has no IKsPropertySet, as on drivers that name pins only.
-  OutputPin(CaptureFilter* filter, std::wstring id, const GUID& category);
+  PinBase(FilterBase* filter, std::wstring id, PIN_DIRECTION direction, const GUID& category);
+  virtual ~PinBase();
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -46,10 +48,27 @@ class OutputPin : public IPin, public IKsPropertySet {
   STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
   const std::wstring& id() const { return id_; }
+  bool IsConnected();
+  Microsoft::WRL::ComPtr<IPin> peer();
+  // Connects an output pin of the kit to `receiver` with its preferred type.
+  HRESULT ConnectTo(IPin* receiver);
+  void EnumPreferred(AM_MEDIA_TYPE** type);
+
+ protected:
+  // The type this pin offers for a connection, task-allocated; null when it offers none.
+  virtual AM_MEDIA_TYPE* PreferredType() = 0;
+  virtual bool Accepts(const AM_MEDIA_TYPE& type) = 0;
+  // After the peer accepted `type` (output pins: allocator negotiation); a failure undoes it.
+  virtual HRESULT CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type);
+  virtual void BreakConnection();
+
+  FilterBase* filter_;
+  std::mutex pinLock_;
+  AM_MEDIA_TYPE connectionType_{};
 
  private:
-  CaptureFilter* filter_;
   std::wstring id_;
+  PIN_DIRECTION direction_;
   GUID category_;
   Microsoft::WRL::ComPtr<IPin> connected_;
 };

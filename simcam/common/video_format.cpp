@@ -1,0 +1,189 @@
+#include "simcam/common/video_format.h"
+
+#include <dvdmedia.h>
+
+#include <cstring>
+#include <cwchar>
+#include <sstream>
+
+namespace simcam {
+namespace {
+
+constexpr GUID kMjpg = {0x47504a4d, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+BITMAPINFOHEADER HeaderFor(const VideoFormat& format) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(header);
+  header.biWidth = format.width;
+  header.biHeight = format.height;
+  header.biPlanes = 1;
+  header.biBitCount = BitCountOf(format.pixels);
+  header.biCompression = format.pixels == PixelFormat::YUY2   ? MAKEFOURCC('Y', 'U', 'Y', '2')
+                         : format.pixels == PixelFormat::MJPG ? MAKEFOURCC('M', 'J', 'P', 'G')
+                                                              : BI_RGB;
+  header.biSizeImage = ImageSizeOf(format);
+  return header;
+}
+
+}  // namespace
+
+bool ParseVideoFormat(const std::wstring& text, VideoFormat* format) {
+  std::wistringstream words(text);
+  std::wstring pixels, size, extra;
+  double fps = 0;
+  if (!(words >> pixels >> size >> fps)) return false;
+  if (pixels == L"RGB24") format->pixels = PixelFormat::RGB24;
+  else if (pixels == L"RGB32") format->pixels = PixelFormat::RGB32;
+  else if (pixels == L"YUY2") format->pixels = PixelFormat::YUY2;
+  else if (pixels == L"MJPG") format->pixels = PixelFormat::MJPG;
+  else return false;
+  long width = 0, height = 0;
+  if (std::swscanf(size.c_str(), L"%ldx%ld", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192 ||
+      height > 8192 || fps <= 0 || fps > 1000)
+    return false;
+  format->width = width;
+  format->height = height;
+  format->fps = fps;
+  format->videoInfo2 = false;
+  if (words >> extra) {
+    if (extra != L"vih2") return false;
+    format->videoInfo2 = true;
+  }
+  return true;
+}
+
+GUID SubtypeOf(PixelFormat pixels) {
+  switch (pixels) {
+    case PixelFormat::RGB24:
+      return MEDIASUBTYPE_RGB24;
+    case PixelFormat::RGB32:
+      return MEDIASUBTYPE_RGB32;
+    case PixelFormat::YUY2:
+      return MEDIASUBTYPE_YUY2;
+    case PixelFormat::MJPG:
+      return kMjpg;
+  }
+  return GUID_NULL;
+}
+
+WORD BitCountOf(PixelFormat pixels) {
+  switch (pixels) {
+    case PixelFormat::RGB24:
+      return 24;
+    case PixelFormat::RGB32:
+      return 32;
+    case PixelFormat::YUY2:
+    case PixelFormat::MJPG:
+      return 16;
+  }
+  return 0;
+}
+
+DWORD ImageSizeOf(const VideoFormat& format) {
+  const DWORD stride = ((static_cast<DWORD>(format.width) * BitCountOf(format.pixels) + 31) / 32) * 4;
+  return stride * static_cast<DWORD>(format.height);
+}
+
+AM_MEDIA_TYPE* CreateMediaTypeFor(const VideoFormat& format) {
+  auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  if (type == nullptr) return nullptr;
+  std::memset(type, 0, sizeof(*type));
+  type->majortype = MEDIATYPE_Video;
+  type->subtype = SubtypeOf(format.pixels);
+  type->bFixedSizeSamples = format.pixels != PixelFormat::MJPG;
+  type->bTemporalCompression = FALSE;
+  type->lSampleSize = ImageSizeOf(format);
+  const REFERENCE_TIME frameTime = static_cast<REFERENCE_TIME>(10000000.0 / format.fps + 0.5);
+  const RECT frame = {0, 0, format.width, format.height};
+  if (format.videoInfo2) {
+    type->formattype = FORMAT_VideoInfo2;
+    type->cbFormat = sizeof(VIDEOINFOHEADER2);
+    auto* info = static_cast<VIDEOINFOHEADER2*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER2)));
+    if (info != nullptr) {
+      std::memset(info, 0, sizeof(*info));
+      info->rcSource = info->rcTarget = frame;
+      info->dwBitRate = static_cast<DWORD>(ImageSizeOf(format) * 8.0 * format.fps);
+      info->AvgTimePerFrame = frameTime;
+      info->dwPictAspectRatioX = static_cast<DWORD>(format.width);
+      info->dwPictAspectRatioY = static_cast<DWORD>(format.height);
+      info->bmiHeader = HeaderFor(format);
+    }
+    type->pbFormat = reinterpret_cast<BYTE*>(info);
+  } else {
+    type->formattype = FORMAT_VideoInfo;
+    type->cbFormat = sizeof(VIDEOINFOHEADER);
+    auto* info = static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
+    if (info != nullptr) {
+      std::memset(info, 0, sizeof(*info));
+      info->rcSource = info->rcTarget = frame;
+      info->dwBitRate = static_cast<DWORD>(ImageSizeOf(format) * 8.0 * format.fps);
+      info->AvgTimePerFrame = frameTime;
+      info->bmiHeader = HeaderFor(format);
+    }
+    type->pbFormat = reinterpret_cast<BYTE*>(info);
+  }
+  if (type->pbFormat == nullptr) {
+    CoTaskMemFree(type);
+    return nullptr;
+  }
+  return type;
+}
+
+bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format) {
+  if (type.majortype != MEDIATYPE_Video || type.pbFormat == nullptr) return false;
+  const BITMAPINFOHEADER* header = nullptr;
+  REFERENCE_TIME frameTime = 0;
+  if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    header = &info->bmiHeader;
+    frameTime = info->AvgTimePerFrame;
+    format->videoInfo2 = false;
+  } else if (type.formattype == FORMAT_VideoInfo2 && type.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat);
+    header = &info->bmiHeader;
+    frameTime = info->AvgTimePerFrame;
+    format->videoInfo2 = true;
+  } else {
+    return false;
+  }
+  if (type.subtype == MEDIASUBTYPE_RGB24) format->pixels = PixelFormat::RGB24;
+  else if (type.subtype == MEDIASUBTYPE_RGB32) format->pixels = PixelFormat::RGB32;
+  else if (type.subtype == MEDIASUBTYPE_YUY2) format->pixels = PixelFormat::YUY2;
+  else if (type.subtype == kMjpg) format->pixels = PixelFormat::MJPG;
+  else return false;
+  format->width = header->biWidth;
+  format->height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  format->fps = frameTime > 0 ? 10000000.0 / static_cast<double>(frameTime) : 0.0;
+  return format->width > 0 && format->height > 0;
+}
+
+void ClearMediaType(AM_MEDIA_TYPE* type) {
+  if (type->cbFormat != 0) CoTaskMemFree(type->pbFormat);
+  if (type->pUnk != nullptr) type->pUnk->Release();
+  type->cbFormat = 0;
+  type->pbFormat = nullptr;
+  type->pUnk = nullptr;
+}
+
+void FreeTaskMediaType(AM_MEDIA_TYPE* type) {
+  if (type == nullptr) return;
+  ClearMediaType(type);
+  CoTaskMemFree(type);
+}
+
+HRESULT CopyTaskMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE& source) {
+  *target = source;
+  if (source.cbFormat != 0) {
+    target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source.cbFormat));
+    if (target->pbFormat == nullptr) {
+      target->cbFormat = 0;
+      target->pUnk = nullptr;
+      return E_OUTOFMEMORY;
+    }
+    std::memcpy(target->pbFormat, source.pbFormat, source.cbFormat);
+  }
+  if (target->pUnk != nullptr) target->pUnk->AddRef();
+  return S_OK;
+}
+
+}  // namespace simcam

@@ -1,0 +1,241 @@
+#include "simcam/filter/stream_pin.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "simcam/common/control.h"
+#include "simcam/filter/capture_filter.h"
+#include "simcam/filter/crossbar_filter.h"
+
+namespace simcam {
+namespace {
+
+constexpr REFERENCE_TIME kUnitsPerSecond = 10000000;
+
+bool SameCapability(const VideoFormat& wanted, const VideoFormat& offered) {
+  return wanted.pixels == offered.pixels && wanted.width == offered.width && wanted.height == offered.height &&
+         wanted.videoInfo2 == offered.videoInfo2 && wanted.fps >= 1.0 && wanted.fps <= offered.fps + 0.01;
+}
+
+REFERENCE_TIME ClockNow(IReferenceClock* clock) {
+  REFERENCE_TIME now = 0;
+  if (clock != nullptr && SUCCEEDED(clock->GetTime(&now))) return now;
+  LARGE_INTEGER counter, frequency;
+  QueryPerformanceCounter(&counter);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<REFERENCE_TIME>(static_cast<double>(counter.QuadPart) * kUnitsPerSecond /
+                                     static_cast<double>(frequency.QuadPart));
+}
+
+}  // namespace
+
+StreamPin::StreamPin(CaptureFilter* filter, std::wstring id, const GUID& category, bool configurable, bool renderable)
+    : PinBase(filter, std::move(id), PINDIR_OUTPUT, category),
+      device_(filter),
+      configurable_(configurable),
+      renderable_(renderable),
+      wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+StreamPin::~StreamPin() {
+  Deactivate();
+  if (wake_ != nullptr) CloseHandle(wake_);
+}
+
+STDMETHODIMP StreamPin::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  const DeviceProfile& profile = device_->profile();
+  if (configurable_ && iid == IID_IAMStreamConfig && profile.streamConfig) {
+    const HRESULT injected = device_->faults().Check(L"PinQueryInterface");
+    if (injected != S_OK) return *object = nullptr, injected;
+    *object = static_cast<IAMStreamConfig*>(this);
+  } else if (configurable_ && iid == IID_ISpecifyPropertyPages && profile.streamConfig &&
+             profile.formatPages != PagesKind::None) {
+    *object = static_cast<ISpecifyPropertyPages*>(this);
+  } else {
+    return PinBase::QueryInterface(iid, object);
+  }
+  AddRef();
+  return S_OK;
+}
+
+AM_MEDIA_TYPE* StreamPin::PreferredType() {
+  VideoFormat format = device_->currentFormat();
+  if (!renderable_) format.pixels = PixelFormat::MJPG;
+  return CreateMediaTypeFor(format);
+}
+
+bool StreamPin::Accepts(const AM_MEDIA_TYPE& type) {
+  VideoFormat format;
+  return FormatOfMediaType(type, &format) && SameCapability(format, device_->currentFormat());
+}
+
+HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
+  Microsoft::WRL::ComPtr<IMemInputPin> input;
+  HRESULT hr = peer->QueryInterface(IID_PPV_ARGS(&input));
+  if (FAILED(hr)) return hr;
+  Microsoft::WRL::ComPtr<IMemAllocator> allocator;
+  if (FAILED(input->GetAllocator(&allocator)) || allocator == nullptr) {
+    hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&allocator));
+    if (FAILED(hr)) return hr;
+  }
+  ALLOCATOR_PROPERTIES wanted{3, static_cast<long>(type.lSampleSize), 1, 0}, actual{};
+  if (type.lSampleSize == 0) wanted.cbBuffer = static_cast<long>(ImageSizeOf(device_->currentFormat()));
+  hr = allocator->SetProperties(&wanted, &actual);
+  if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
+  if (FAILED(hr)) return hr;
+  input_ = input;
+  allocator_ = allocator;
+  device_->EnsureUpstream();
+  return S_OK;
+}
+
+void StreamPin::BreakConnection() {
+  Deactivate();
+  input_.Reset();
+  allocator_.Reset();
+}
+
+STDMETHODIMP StreamPin::SetFormat(AM_MEDIA_TYPE* type) {
+  if (type == nullptr) return E_POINTER;
+  const HRESULT injected = device_->faults().Check(L"SetFormat");
+  if (injected != S_OK) return injected;
+  VideoFormat wanted;
+  if (!FormatOfMediaType(*type, &wanted)) return VFW_E_INVALIDMEDIATYPE;
+  if (wanted.fps <= 0) wanted.fps = 0;
+  bool offered = false;
+  for (const VideoFormat& capability : device_->profile().formats) {
+    if (wanted.fps == 0 && wanted.pixels == capability.pixels) wanted.fps = capability.fps;
+    offered = offered || SameCapability(wanted, capability);
+  }
+  if (!offered) return VFW_E_INVALIDMEDIATYPE;
+  if (device_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
+  device_->SetCurrentFormat(wanted);
+  // A connected pin changes its format through a reconnection, as drivers do.
+  IFilterGraph* graph = device_->graph();
+  if (IsConnected() && graph != nullptr) return graph->Reconnect(this);
+  return S_OK;
+}
+
+STDMETHODIMP StreamPin::GetFormat(AM_MEDIA_TYPE** type) {
+  if (type == nullptr) return E_POINTER;
+  *type = nullptr;
+  const HRESULT injected = device_->faults().Check(L"GetFormat");
+  if (injected != S_OK) return injected;
+  *type = CreateMediaTypeFor(device_->currentFormat());
+  return *type != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP StreamPin::GetNumberOfCapabilities(int* count, int* size) {
+  if (count == nullptr || size == nullptr) return E_POINTER;
+  const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities");
+  if (injected != S_OK) return injected;
+  *count = static_cast<int>(device_->profile().formats.size());
+  *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  return S_OK;
+}
+
+STDMETHODIMP StreamPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
+  if (type == nullptr || caps == nullptr) return E_POINTER;
+  *type = nullptr;
+  const HRESULT injected = device_->faults().Check(L"GetStreamCaps");
+  if (injected != S_OK) return injected;
+  const auto& formats = device_->profile().formats;
+  if (index < 0 || static_cast<size_t>(index) >= formats.size()) return S_FALSE;
+  const VideoFormat& format = formats[static_cast<size_t>(index)];
+  *type = CreateMediaTypeFor(format);
+  if (*type == nullptr) return E_OUTOFMEMORY;
+  VIDEO_STREAM_CONFIG_CAPS config{};
+  config.guid = format.videoInfo2 ? FORMAT_VideoInfo2 : FORMAT_VideoInfo;
+  config.VideoStandard = AnalogVideo_None;
+  config.InputSize = config.MinCroppingSize = config.MaxCroppingSize = {format.width, format.height};
+  config.MinOutputSize = config.MaxOutputSize = {format.width, format.height};
+  config.CropGranularityX = config.CropGranularityY = config.CropAlignX = config.CropAlignY = 1;
+  config.OutputGranularityX = config.OutputGranularityY = 1;
+  config.MinFrameInterval = static_cast<LONGLONG>(kUnitsPerSecond / format.fps + 0.5);
+  config.MaxFrameInterval = kUnitsPerSecond;
+  config.MinBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8);
+  config.MaxBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8.0 * format.fps);
+  std::memcpy(caps, &config, sizeof(config));
+  return S_OK;
+}
+
+STDMETHODIMP StreamPin::GetPages(CAUUID* pages) {
+  return FillPageList(device_->faults(), device_->profile().formatPages, CLSID_SimCamFormatPage, L"GetFormatPages",
+                      pages);
+}
+
+HRESULT StreamPin::Activate() {
+  if (allocator_ == nullptr) return S_OK;
+  return allocator_->Commit();
+}
+
+void StreamPin::Start(REFERENCE_TIME start) {
+  start_ = start;
+  running_ = true;
+  if (input_ == nullptr || thread_.joinable()) return;
+  ResetEvent(wake_);
+  thread_ = std::thread([this] { Stream(); });
+}
+
+void StreamPin::Deactivate() {
+  running_ = false;
+  // Decommit first: a thread waiting for a buffer held downstream returns at once.
+  if (allocator_ != nullptr) allocator_->Decommit();
+  if (thread_.joinable()) {
+    SetEvent(wake_);
+    thread_.join();
+  }
+}
+
+bool StreamPin::WaitUntil(REFERENCE_TIME due) {
+  for (;;) {
+    const REFERENCE_TIME now = ClockNow(device_->clock());
+    if (now >= due) return true;
+    const DWORD milliseconds = static_cast<DWORD>((due - now + 9999) / 10000);
+    if (WaitForSingleObject(wake_, milliseconds) == WAIT_OBJECT_0) return false;
+  }
+}
+
+void StreamPin::Stream() {
+  const REFERENCE_TIME frameTime = static_cast<REFERENCE_TIME>(kUnitsPerSecond / device_->currentFormat().fps + 0.5);
+  LONGLONG number = 0;
+  REFERENCE_TIME streamTime = 0;
+  for (;;) {
+    if (!running_ || device_->lost()) {
+      if (WaitForSingleObject(wake_, 5) == WAIT_OBJECT_0) return;
+      continue;
+    }
+    // Live: the frame whose capture time has come, on the graph's clock.
+    const REFERENCE_TIME start = device_->clock() != nullptr ? start_.load() : 0;
+    const REFERENCE_TIME now = ClockNow(device_->clock());
+    if (streamTime < now - start - frameTime) streamTime = std::max<REFERENCE_TIME>(0, now - start);
+    if (!WaitUntil(start + streamTime)) return;
+    if (!running_) continue;
+    Deliver(number++, streamTime, frameTime);
+    streamTime += frameTime;
+  }
+}
+
+void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime) {
+  Microsoft::WRL::ComPtr<IMediaSample> sample;
+  if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || sample == nullptr) return;
+  if (patternGeneration_ != device_->pictureGeneration()) {
+    patternGeneration_ = device_->pictureGeneration();
+    std::wstring name;
+    DWORD colour = 0;
+    LONG brightness = 100;
+    device_->Picture(&name, &colour, &brightness);
+    pattern_.Configure(device_->currentFormat(), name, colour, brightness);
+  }
+  BYTE* buffer = nullptr;
+  sample->GetPointer(&buffer);
+  const long written = pattern_.Paint(buffer, sample->GetSize(), number);
+  sample->SetActualDataLength(written);
+  REFERENCE_TIME begin = streamTime, end = streamTime + frameTime;
+  sample->SetTime(&begin, &end);
+  sample->SetSyncPoint(TRUE);
+  const HRESULT hr = input_->Receive(sample.Get());
+  device_->CountFrame(hr == S_OK);
+}
+
+}  // namespace simcam

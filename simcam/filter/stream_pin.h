@@ -1,0 +1,66 @@
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <atomic>
+#include <thread>
+
+#include "simcam/common/video_format.h"
+#include "simcam/filter/pin_base.h"
+#include "simcam/filter/test_pattern.h"
+
+namespace simcam {
+
+class CaptureFilter;
+
+// A video output of the capture filter: negotiates its format and allocator, and streams the
+// test pattern from its own thread while the graph runs.
+class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropertyPages {
+ public:
+  StreamPin(CaptureFilter* filter, std::wstring id, const GUID& category, bool configurable, bool renderable);
+  ~StreamPin() override;
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+  STDMETHODIMP_(ULONG) AddRef() override { return PinBase::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return PinBase::Release(); }
+
+  // IAMStreamConfig
+  STDMETHODIMP SetFormat(AM_MEDIA_TYPE* type) override;
+  STDMETHODIMP GetFormat(AM_MEDIA_TYPE** type) override;
+  STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override;
+  STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
+  // ISpecifyPropertyPages
+  STDMETHODIMP GetPages(CAUUID* pages) override;
+
+  HRESULT Activate();
+  void Start(REFERENCE_TIME start);
+  void Idle() { running_ = false; }
+  void Deactivate();
+
+ protected:
+  AM_MEDIA_TYPE* PreferredType() override;
+  bool Accepts(const AM_MEDIA_TYPE& type) override;
+  HRESULT CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) override;
+  void BreakConnection() override;
+
+ private:
+  void Stream();
+  bool WaitUntil(REFERENCE_TIME due);
+  void Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime);
+
+  CaptureFilter* device_;
+  bool configurable_;
+  bool renderable_;
+  Microsoft::WRL::ComPtr<IMemInputPin> input_;
+  Microsoft::WRL::ComPtr<IMemAllocator> allocator_;
+  std::thread thread_;
+  HANDLE wake_;  // set to end the streaming thread
+  std::atomic<bool> running_{false};
+  std::atomic<REFERENCE_TIME> start_{0};
+  TestPattern pattern_;
+  unsigned patternGeneration_ = ~0u;
+};
+
+}  // namespace simcam
