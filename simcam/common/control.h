@@ -2,17 +2,17 @@
 
 // The kit's private interface on its capture filter, for tests, benchmarks and the demo: device
 // loss on request and the frame counters.
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 namespace simcam {
 
 struct StreamStats {
-  LONG framesDelivered;   // samples the renderer accepted (Receive returned S_OK)
-  LONG framesRefused;     // samples Receive refused or failed
-  LONGLONG firstFrameQpc; // QueryPerformanceCounter when the first frame was accepted; 0 if none
-  LONG width, height;     // of the format being streamed
-  WCHAR routedInput[64];  // name of the physical input the picture shows
+  LONG framesDelivered;    // samples the renderer accepted (Receive returned S_OK)
+  LONG framesRefused;      // samples Receive refused or failed
+  LONGLONG firstFrameQpc;  // QueryPerformanceCounter when the first frame was accepted; 0 if none
+  LONG width, height;      // of the format being streamed
+  WCHAR routedInput[64];   // name of the physical input the picture shows
 };
 
 // {6F0C1E52-6A0E-4C55-9B8B-2C1D2A4B5E01}
@@ -35,11 +35,14 @@ inline constexpr DWORD kNoInputColour = 0x606060;  // a device without crossbars
 
 // Property pages of the kit.
 // {6F0C1E52-6A0E-4C55-9B8B-2C1D2A4B5E10}
-inline constexpr CLSID CLSID_SimCamVideoPage = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x10}};
+inline constexpr CLSID CLSID_SimCamVideoPage = {
+    0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x10}};
 // {6F0C1E52-6A0E-4C55-9B8B-2C1D2A4B5E11}
-inline constexpr CLSID CLSID_SimCamFormatPage = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x11}};
+inline constexpr CLSID CLSID_SimCamFormatPage = {
+    0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x11}};
 // {6F0C1E52-6A0E-4C55-9B8B-2C1D2A4B5E12}
-inline constexpr CLSID CLSID_SimCamTunerPage = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x12}};
+inline constexpr CLSID CLSID_SimCamTunerPage = {
+    0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x12}};
 
 // DLL exports: objects of the kit alive, and references held on them, across the process.
 using LiveCountFunction = LONG(__stdcall*)();

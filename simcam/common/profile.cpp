@@ -54,10 +54,14 @@ bool ParseFault(const std::wstring& value, std::wstring* method, FaultSpec* faul
 }
 
 bool ParsePages(const std::wstring& value, PagesKind* pages) {
-  if (value == L"yes") *pages = PagesKind::Pages;
-  else if (value == L"none") *pages = PagesKind::None;
-  else if (value == L"zero") *pages = PagesKind::Zero;
-  else return false;
+  if (value == L"yes")
+    *pages = PagesKind::Pages;
+  else if (value == L"none")
+    *pages = PagesKind::None;
+  else if (value == L"zero")
+    *pages = PagesKind::Zero;
+  else
+    return false;
   return true;
 }
 
@@ -106,7 +110,8 @@ bool ParseCrossbar(const std::wstring& value, CrossbarSpec* crossbar) {
   }
   while (outputs >> token) {
     crossbar->outputs.emplace_back();
-    if (!ParseCrossbarPin(token, &crossbar->outputs.back()) || !crossbar->outputs.back().fedByName.empty()) return false;
+    if (!ParseCrossbarPin(token, &crossbar->outputs.back()) || !crossbar->outputs.back().fedByName.empty())
+      return false;
   }
   return !crossbar->name.empty() && !crossbar->inputs.empty() && !crossbar->outputs.empty();
 }
@@ -156,11 +161,16 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     else
       return *error = L"capture-pin must be category, name or none", false;
   } else if (key == L"preview-pin") {
-    if (value == L"none") device->previewPin = PreviewPinKind::None;
-    else if (value == L"category") device->previewPin = PreviewPinKind::Category;
-    else if (value == L"videoport") device->previewPin = PreviewPinKind::VideoPort;
-    else if (value == L"name") device->previewPin = PreviewPinKind::NameOnly;
-    else return *error = L"preview-pin must be none, category, videoport or name", false;
+    if (value == L"none")
+      device->previewPin = PreviewPinKind::None;
+    else if (value == L"category")
+      device->previewPin = PreviewPinKind::Category;
+    else if (value == L"videoport")
+      device->previewPin = PreviewPinKind::VideoPort;
+    else if (value == L"name")
+      device->previewPin = PreviewPinKind::NameOnly;
+    else
+      return *error = L"preview-pin must be none, category, videoport or name", false;
   } else if (key == L"preview-renderable") {
     if (!ParseYesNo(value, &device->previewRenderable)) return *error = L"preview-renderable must be yes or no", false;
   } else if (key == L"stream-config") {
@@ -246,12 +256,29 @@ ParseResult ParseProfiles(const std::wstring& text) {
 
 LONG ConnectorType(const std::wstring& name) {
   static const std::map<std::wstring, LONG> types = {
-      {L"Tuner", 1},           {L"Composite", 2},       {L"SVideo", 3},         {L"RGB", 4},
-      {L"YRYBY", 5},           {L"SerialDigital", 6},   {L"ParallelDigital", 7}, {L"SCSI", 8},
-      {L"AUX", 9},             {L"1394", 10},           {L"USB", 11},           {L"VideoDecoder", 12},
-      {L"VideoEncoder", 13},   {L"AudioTuner", 0x1000}, {L"AudioLine", 0x1001}, {L"AudioMic", 0x1002},
-      {L"AudioAESDigital", 0x1003}, {L"AudioSPDIFDigital", 0x1004}, {L"AudioSCSI", 0x1005},
-      {L"AudioAUX", 0x1006},   {L"Audio1394", 0x1007},  {L"AudioUSB", 0x1008},  {L"AudioDecoder", 0x1009},
+      {L"Tuner", 1},
+      {L"Composite", 2},
+      {L"SVideo", 3},
+      {L"RGB", 4},
+      {L"YRYBY", 5},
+      {L"SerialDigital", 6},
+      {L"ParallelDigital", 7},
+      {L"SCSI", 8},
+      {L"AUX", 9},
+      {L"1394", 10},
+      {L"USB", 11},
+      {L"VideoDecoder", 12},
+      {L"VideoEncoder", 13},
+      {L"AudioTuner", 0x1000},
+      {L"AudioLine", 0x1001},
+      {L"AudioMic", 0x1002},
+      {L"AudioAESDigital", 0x1003},
+      {L"AudioSPDIFDigital", 0x1004},
+      {L"AudioSCSI", 0x1005},
+      {L"AudioAUX", 0x1006},
+      {L"Audio1394", 0x1007},
+      {L"AudioUSB", 0x1008},
+      {L"AudioDecoder", 0x1009},
   };
   const auto found = types.find(name);
   if (found != types.end()) return found->second;

@@ -32,11 +32,16 @@ bool ParseVideoFormat(const std::wstring& text, VideoFormat* format) {
   std::wstring pixels, size, extra;
   double fps = 0;
   if (!(words >> pixels >> size >> fps)) return false;
-  if (pixels == L"RGB24") format->pixels = PixelFormat::RGB24;
-  else if (pixels == L"RGB32") format->pixels = PixelFormat::RGB32;
-  else if (pixels == L"YUY2") format->pixels = PixelFormat::YUY2;
-  else if (pixels == L"MJPG") format->pixels = PixelFormat::MJPG;
-  else return false;
+  if (pixels == L"RGB24")
+    format->pixels = PixelFormat::RGB24;
+  else if (pixels == L"RGB32")
+    format->pixels = PixelFormat::RGB32;
+  else if (pixels == L"YUY2")
+    format->pixels = PixelFormat::YUY2;
+  else if (pixels == L"MJPG")
+    format->pixels = PixelFormat::MJPG;
+  else
+    return false;
   long width = 0, height = 0;
   if (std::swscanf(size.c_str(), L"%ldx%ld", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192 ||
       height > 8192 || fps <= 0 || fps > 1000)
@@ -146,11 +151,16 @@ bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format) {
   } else {
     return false;
   }
-  if (type.subtype == MEDIASUBTYPE_RGB24) format->pixels = PixelFormat::RGB24;
-  else if (type.subtype == MEDIASUBTYPE_RGB32) format->pixels = PixelFormat::RGB32;
-  else if (type.subtype == MEDIASUBTYPE_YUY2) format->pixels = PixelFormat::YUY2;
-  else if (type.subtype == kMjpg) format->pixels = PixelFormat::MJPG;
-  else return false;
+  if (type.subtype == MEDIASUBTYPE_RGB24)
+    format->pixels = PixelFormat::RGB24;
+  else if (type.subtype == MEDIASUBTYPE_RGB32)
+    format->pixels = PixelFormat::RGB32;
+  else if (type.subtype == MEDIASUBTYPE_YUY2)
+    format->pixels = PixelFormat::YUY2;
+  else if (type.subtype == kMjpg)
+    format->pixels = PixelFormat::MJPG;
+  else
+    return false;
   format->width = header->biWidth;
   format->height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
   format->fps = frameTime > 0 ? 10000000.0 / static_cast<double>(frameTime) : 0.0;

@@ -21,7 +21,7 @@ GUID CapturePinCategory(CapturePinKind kind) {
 }
 
 GUID PreviewPinCategory(PreviewPinKind kind) {
-  return kind == PreviewPinKind::Category ? PIN_CATEGORY_PREVIEW
+  return kind == PreviewPinKind::Category    ? PIN_CATEGORY_PREVIEW
          : kind == PreviewPinKind::VideoPort ? PIN_CATEGORY_VIDEOPORT
                                              : GUID_NULL;
 }
@@ -70,7 +70,8 @@ void CaptureFilter::ApplyProfile(const DeviceProfile& profile) {
     pins_.push_back(std::make_unique<StreamPin>(this, L"Preview", PreviewPinCategory(profile_.previewPin), false,
                                                 profile_.previewRenderable));
   if (profile_.crossbars.empty()) return;
-  auto analogIn = std::make_unique<AnalogPin>(this, L"Analog Video In", PINDIR_INPUT, PIN_CATEGORY_ANALOGVIDEOIN, false);
+  auto analogIn =
+      std::make_unique<AnalogPin>(this, L"Analog Video In", PINDIR_INPUT, PIN_CATEGORY_ANALOGVIDEOIN, false);
   analogIn_ = analogIn.get();
   pins_.push_back(std::move(analogIn));
   for (size_t i = 0; i < profile_.crossbars.size(); ++i) {
@@ -210,15 +211,18 @@ HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFEREN
 }
 
 void CaptureFilter::OnJoinGraph(IFilterGraph* graph) {
-  if (graph != nullptr) EnsureUpstream();
-  else DisconnectUpstream();
+  if (graph != nullptr)
+    EnsureUpstream();
+  else
+    DisconnectUpstream();
 }
 
 void CaptureFilter::EnsureUpstream() {
   IFilterGraph* owner = graph();
   if (owner == nullptr || analogIn_ == nullptr || analogIn_->IsConnected()) return;
   for (size_t i = 0; i < crossbars_.size(); ++i)
-    if (crossbars_[i]->graph() != owner) owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->spec().name).c_str());
+    if (crossbars_[i]->graph() != owner)
+      owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->spec().name).c_str());
   if (tuner_ != nullptr && tuner_->graph() != owner) owner->AddFilter(tuner_, L"SimCam TV Tuner");
 
   Connect(crossbars_[0]->OutputPin(0), analogIn_);

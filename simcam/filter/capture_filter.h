@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <atomic>
@@ -22,7 +22,10 @@ class TunerFilter;
 
 // The simulated device's capture filter. It reads its profile from the device's property bag and,
 // for a card, brings its crossbars and tuner into the graph in front of its analog input.
-class CaptureFilter : public FilterBase, public IPersistPropertyBag, public ISpecifyPropertyPages, public ISimCamDevice {
+class CaptureFilter : public FilterBase,
+                      public IPersistPropertyBag,
+                      public ISpecifyPropertyPages,
+                      public ISimCamDevice {
  public:
   CaptureFilter();
   ~CaptureFilter() override;

@@ -28,8 +28,7 @@ HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const
   return S_OK;
 }
 
-CrossbarFilter::CrossbarFilter(std::shared_ptr<FaultPlan> faults, std::shared_ptr<RoutingState> routing,
-                               size_t index)
+CrossbarFilter::CrossbarFilter(std::shared_ptr<FaultPlan> faults, std::shared_ptr<RoutingState> routing, size_t index)
     : FilterBase(std::move(faults)), routing_(std::move(routing)), index_(index) {
   for (size_t i = 0; i < spec().inputs.size(); ++i)
     pins_.push_back(std::make_unique<AnalogPin>(this, L"In " + std::to_wstring(i), PINDIR_INPUT, GUID_NULL,

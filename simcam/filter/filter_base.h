@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <memory>

@@ -35,7 +35,7 @@ class KitObject {
   std::atomic<ULONG> references_{0};
 };
 
-#define SIMCAM_KIT_REFCOUNT                                          \
+#define SIMCAM_KIT_REFCOUNT                                         \
   STDMETHODIMP_(ULONG) AddRef() override { return AddReference(); } \
   STDMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
 

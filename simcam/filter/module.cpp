@@ -1,6 +1,6 @@
 // The in-process COM server entry points of the simulated device kit.
-#include <windows.h>
 #include <dshow.h>
+#include <windows.h>
 
 #include <new>
 #include <string>

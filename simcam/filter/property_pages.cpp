@@ -254,9 +254,12 @@ bool IsPropertyPageClass(REFCLSID clsid) {
 
 IPropertyPage* CreatePropertyPage(REFCLSID clsid) {
   ChoicePage* page = nullptr;
-  if (clsid == CLSID_SimCamVideoPage) page = new (std::nothrow) VideoPage;
-  else if (clsid == CLSID_SimCamFormatPage) page = new (std::nothrow) FormatPage;
-  else if (clsid == CLSID_SimCamTunerPage) page = new (std::nothrow) TunerPage;
+  if (clsid == CLSID_SimCamVideoPage)
+    page = new (std::nothrow) VideoPage;
+  else if (clsid == CLSID_SimCamFormatPage)
+    page = new (std::nothrow) FormatPage;
+  else if (clsid == CLSID_SimCamTunerPage)
+    page = new (std::nothrow) TunerPage;
   if (page != nullptr) page->AddRef();
   return page;
 }

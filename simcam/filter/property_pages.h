@@ -1,8 +1,8 @@
 #pragma once
 
-#include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <string>

@@ -112,8 +112,11 @@ STDMETHODIMP StreamPin::SetFormat(AM_MEDIA_TYPE* type) {
   device_->SetCurrentFormat(wanted);
   // A connected pin changes its format through a reconnection, as drivers do.
   IFilterGraph* graph = device_->graph();
-  if (IsConnected() && graph != nullptr) return graph->Reconnect(this);
-  return S_OK;
+  Microsoft::WRL::ComPtr<IPin> receiver = peer();
+  if (receiver == nullptr || graph == nullptr) return S_OK;
+  graph->Disconnect(receiver.Get());
+  graph->Disconnect(this);
+  return graph->ConnectDirect(this, receiver.Get(), nullptr);
 }
 
 STDMETHODIMP StreamPin::GetFormat(AM_MEDIA_TYPE** type) {

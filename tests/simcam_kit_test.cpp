@@ -1,0 +1,201 @@
+// The simulated device kit against Wine's real filter graph and VMR-9, in a window of the test's
+// own: what every later test relies on.
+#include <gtest/gtest.h>
+
+#include "simcam/common/control.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using Microsoft::WRL::ComPtr;
+using simcamtest::Device;
+using simcamtest::PreviewGraph;
+using simcamtest::TestWindow;
+
+namespace {
+
+const wchar_t kCard[] =
+    L"format = RGB24 640x480 30\n"
+    L"crossbar = Main: Tuner~3 Composite~4 SVideo<Extra.0 AudioTuner~0 AudioLine~1 -> VideoDecoder~1 "
+    L"AudioDecoder~0\n"
+    L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
+    L"tuner = yes\n";
+
+class SimCamKit : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
+  void TearDown() override {
+    simcamtest::RemoveDevices();
+    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "the kit's objects outlived the graph";
+    EXPECT_EQ(simcamtest::KitLiveReferences(), 0);
+  }
+  ComPtr<IBaseFilter> Only(const simcam::DeviceProfile& device) {
+    EXPECT_EQ(simcamtest::ReplaceDevices({device}), S_OK);
+    return simcamtest::BindDevice(1);
+  }
+  // Runs the window until `done` or about three seconds.
+  template <typename Done>
+  bool PumpUntil(const TestWindow& window, Done done) {
+    for (int i = 0; i < 60; ++i) {
+      if (done()) return true;
+      window.Pump(50);
+    }
+    return false;
+  }
+};
+
+TEST_F(SimCamKit, FramesArriveAtTheFormatRateAndAreDrawnInTheWindow) {
+  TestWindow window(640, 480);
+  {
+    ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB24 640x480 30"));
+    ASSERT_NE(capture, nullptr);
+    PreviewGraph preview(capture.Get(), window.handle());
+    ASSERT_EQ(preview.result, S_OK);
+    ASSERT_TRUE(SUCCEEDED(preview.control->Run()));
+    ASSERT_TRUE(PumpUntil(window, [&] { return preview.Stats().framesDelivered > 0; }));
+    const LONG first = preview.Stats().framesDelivered;
+    window.Pump(1000);
+    const LONG perSecond = preview.Stats().framesDelivered - first;
+    EXPECT_GE(perSecond, 25);
+    EXPECT_LE(perSecond, 33);
+    EXPECT_EQ(preview.Stats().framesRefused, 0);
+    EXPECT_TRUE(simcamtest::SameColour(window.PixelAt(40, 150), 0xffffff)) << std::hex << window.PixelAt(40, 150);
+    EXPECT_TRUE(simcamtest::SameColour(window.PixelAt(600, 470), simcam::kNoInputColour));
+    preview.control->Stop();
+    const LONG stopped = preview.Stats().framesDelivered;
+    window.Pump(200);
+    EXPECT_EQ(preview.Stats().framesDelivered, stopped) << "a frame after Stop";
+  }
+}
+
+TEST_F(SimCamKit, SetFormatChangesWhatIsStreamed) {
+  TestWindow window(640, 480);
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB24 640x480 30\nformat = RGB24 320x240 30"));
+  ASSERT_NE(capture, nullptr);
+  ComPtr<IPin> pin;
+  ASSERT_EQ(capture->FindPin(L"Capture", &pin), S_OK);
+  ComPtr<IAMStreamConfig> config;
+  ASSERT_EQ(pin.As(&config), S_OK);
+  int count = 0, size = 0;
+  ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
+  AM_MEDIA_TYPE* small = nullptr;
+  VIDEO_STREAM_CONFIG_CAPS caps;
+  ASSERT_EQ(config->GetStreamCaps(1, &small, reinterpret_cast<BYTE*>(&caps)), S_OK);
+  EXPECT_EQ(caps.MaxOutputSize.cx, 320);
+  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(small->pbFormat);
+  info->bmiHeader.biWidth = 352;  // not offered
+  EXPECT_EQ(config->SetFormat(small), VFW_E_INVALIDMEDIATYPE);
+  info->bmiHeader.biWidth = 320;
+  info->AvgTimePerFrame = 666666;  // 15 fps: below the offered rate is fine
+  EXPECT_EQ(config->SetFormat(small), S_OK);
+  CoTaskMemFree(small->pbFormat);
+  CoTaskMemFree(small);
+
+  PreviewGraph preview(capture.Get(), window.handle());
+  ASSERT_EQ(preview.result, S_OK);
+  ASSERT_TRUE(SUCCEEDED(preview.control->Run()));
+  ASSERT_TRUE(PumpUntil(window, [&] { return preview.Stats().framesDelivered > 3; }));
+  EXPECT_EQ(preview.Stats().width, 320);
+  EXPECT_EQ(config->SetFormat(nullptr), E_POINTER);
+  AM_MEDIA_TYPE* current = nullptr;
+  ASSERT_EQ(config->GetFormat(&current), S_OK);
+  EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(current->pbFormat)->AvgTimePerFrame, 666666);
+  EXPECT_EQ(config->SetFormat(current), VFW_E_NOT_STOPPED) << "a running driver refuses a new format";
+  CoTaskMemFree(current->pbFormat);
+  CoTaskMemFree(current);
+}
+
+TEST_F(SimCamKit, RoutingACrossbarChangesThePicture) {
+  TestWindow window(640, 480);
+  ComPtr<IBaseFilter> capture = Only(Device(L"Card", kCard));
+  ASSERT_NE(capture, nullptr);
+  PreviewGraph preview(capture.Get(), window.handle());
+  ASSERT_EQ(preview.result, S_OK);
+  ComPtr<IAMCrossbar> main;
+  ASSERT_EQ(preview.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, capture.Get(), IID_PPV_ARGS(&main)),
+            S_OK);
+  ComPtr<IAMTVTuner> tuner;
+  EXPECT_EQ(
+      preview.builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, capture.Get(), IID_PPV_ARGS(&tuner)),
+      S_OK);
+  ASSERT_TRUE(SUCCEEDED(preview.control->Run()));
+  ASSERT_TRUE(PumpUntil(window, [&] { return preview.Stats().framesDelivered > 3; }));
+  EXPECT_STREQ(preview.Stats().routedInput, L"Main Tuner ch 4");
+  EXPECT_TRUE(simcamtest::SameColour(window.PixelAt(600, 470), simcam::RoutedInputColour(0)));
+
+  EXPECT_EQ(main->CanRoute(0, 3), S_FALSE) << "audio input to the video output";
+  EXPECT_EQ(main->Route(0, 1), S_OK);
+  ASSERT_TRUE(PumpUntil(
+      window, [&] { return simcamtest::SameColour(window.PixelAt(600, 470), simcam::RoutedInputColour(1)); }));
+  EXPECT_STREQ(preview.Stats().routedInput, L"Main Composite");
+  EXPECT_EQ(main->Route(0, 2), S_OK);  // through the Extra crossbar, still at its S-Video
+  ASSERT_TRUE(PumpUntil(
+      window, [&] { return simcamtest::SameColour(window.PixelAt(600, 470), simcam::RoutedInputColour(2)); }));
+  EXPECT_STREQ(preview.Stats().routedInput, L"Extra SVideo");
+}
+
+TEST_F(SimCamKit, DeviceLossReachesTheGraphsEventQueue) {
+  TestWindow window(640, 480);
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"lose-after = 5"));
+  ASSERT_NE(capture, nullptr);
+  PreviewGraph preview(capture.Get(), window.handle());
+  ASSERT_EQ(preview.result, S_OK);
+  ASSERT_TRUE(SUCCEEDED(preview.control->Run()));
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  ASSERT_TRUE(PumpUntil(window, [&] {
+    while (preview.events->GetEvent(&code, &first, &second, 10) == S_OK) {
+      preview.events->FreeEventParams(code, first, second);
+      if (code == EC_DEVICE_LOST) return true;
+    }
+    return false;
+  }));
+  EXPECT_EQ(second, 0);
+  window.Pump(200);
+  EXPECT_EQ(preview.Stats().framesDelivered, 5) << "a lost device delivers nothing more";
+}
+
+TEST_F(SimCamKit, InjectedFaultFiresExactlyAtTheKthCall) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"fail = GetStreamCaps 2 E_OUTOFMEMORY"));
+  ASSERT_NE(capture, nullptr);
+  ComPtr<IPin> pin;
+  ASSERT_EQ(capture->FindPin(L"Capture", &pin), S_OK);
+  ComPtr<IAMStreamConfig> config;
+  ASSERT_EQ(pin.As(&config), S_OK);
+  const HRESULT expected[] = {S_OK, E_OUTOFMEMORY, S_OK};
+  for (HRESULT wanted : expected) {
+    AM_MEDIA_TYPE* type = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    EXPECT_EQ(config->GetStreamCaps(0, &type, reinterpret_cast<BYTE*>(&caps)), wanted);
+    if (type != nullptr) {
+      CoTaskMemFree(type->pbFormat);
+      CoTaskMemFree(type);
+    }
+  }
+}
+
+TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam"));
+  ComPtr<ISpecifyPropertyPages> pages;
+  ASSERT_EQ(capture.As(&pages), S_OK);
+  CAUUID list{};
+  ASSERT_EQ(pages->GetPages(&list), S_OK);
+  ASSERT_EQ(list.cElems, 1u);
+  ComPtr<IPropertyPage> page;
+  EXPECT_EQ(CoCreateInstance(list.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
+  CoTaskMemFree(list.pElems);
+  PROPPAGEINFO info{};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  EXPECT_STREQ(info.pszTitle, L"Video");
+  CoTaskMemFree(info.pszTitle);
+
+  ComPtr<IBaseFilter> zero = Only(Device(L"Zero", L"filter-pages = zero"));
+  ASSERT_EQ(zero.As(&pages), S_OK);
+  ASSERT_EQ(pages->GetPages(&list), S_OK);
+  EXPECT_EQ(list.cElems, 0u);
+  ComPtr<IBaseFilter> none = Only(Device(L"None", L"filter-pages = none"));
+  EXPECT_EQ(none.As(&pages), E_NOINTERFACE);
+}
+
+}  // namespace

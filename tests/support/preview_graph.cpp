@@ -1,0 +1,134 @@
+#include "tests/support/preview_graph.h"
+
+#include <cstdlib>
+
+#include "tests/support/simcam_devices.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace simcamtest {
+namespace {
+
+const wchar_t kWindowClass[] = L"SimCamTestWindow";
+
+ATOM RegisterTestClass() {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kWindowClass;
+  return RegisterClassW(&windowClass);
+}
+
+LONG CallKitCounter(const char* name) {
+  HMODULE kit = GetModuleHandleW(L"simcam.dll");
+  if (kit == nullptr) return 0;  // never loaded: nothing alive
+  const auto counter = reinterpret_cast<simcam::LiveCountFunction>(reinterpret_cast<void*>(GetProcAddress(kit, name)));
+  return counter != nullptr ? counter() : -1;
+}
+
+}  // namespace
+
+TestWindow::TestWindow(int clientWidth, int clientHeight) {
+  static const ATOM registered = RegisterTestClass();
+  (void)registered;
+  RECT frame = {0, 0, clientWidth, clientHeight};
+  AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+  window_ =
+      CreateWindowW(kWindowClass, L"simcam test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, frame.right - frame.left,
+                    frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Pump(50);
+}
+
+TestWindow::~TestWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+void TestWindow::Pump(DWORD milliseconds) const {
+  const DWORD end = GetTickCount() + milliseconds;
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const DWORD now = GetTickCount();
+    if (static_cast<LONG>(end - now) <= 0) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+  }
+}
+
+DWORD TestWindow::PixelAt(int x, int y) const {
+  POINT point = {x, y};
+  ClientToScreen(window_, &point);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, point.x, point.y);
+  ReleaseDC(nullptr, screen);
+  return static_cast<DWORD>(GetRValue(colour)) << 16 | static_cast<DWORD>(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
+ComPtr<IBaseFilter> BindDevice(unsigned number) {
+  ComPtr<ICreateDevEnum> devices;
+  ComPtr<IEnumMoniker> monikers;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&devices))) ||
+      devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
+    return nullptr;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    if (DeviceNumber(moniker.Get()) != number) continue;
+    ComPtr<IBaseFilter> filter;
+    moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter));
+    return filter;
+  }
+  return nullptr;
+}
+
+PreviewGraph::PreviewGraph(IBaseFilter* capture, HWND window) {
+  result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
+  if (SUCCEEDED(result))
+    result = CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder));
+  if (SUCCEEDED(result)) result = builder->SetFiltergraph(graph.Get());
+  if (SUCCEEDED(result)) result = graph.As(&control);
+  if (SUCCEEDED(result))
+    result = graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events.GetAddressOf()));
+  if (SUCCEEDED(result)) result = graph->AddFilter(capture, L"Capture");
+  if (SUCCEEDED(result))
+    result = CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&renderer));
+  if (SUCCEEDED(result)) result = graph->AddFilter(renderer.Get(), L"VMR9");
+  ComPtr<IVMRFilterConfig9> config;
+  if (SUCCEEDED(result)) result = renderer.As(&config);
+  if (SUCCEEDED(result)) result = config->SetRenderingMode(VMR9Mode_Windowless);
+  if (SUCCEEDED(result)) result = renderer.As(&windowless);
+  if (SUCCEEDED(result)) {
+    windowless->SetVideoClippingWindow(window);
+    windowless->SetAspectRatioMode(VMR9ARMode_LetterBox);
+    RECT client;
+    GetClientRect(window, &client);
+    windowless->SetVideoPosition(nullptr, &client);
+    result = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, capture, nullptr, renderer.Get());
+  }
+  if (SUCCEEDED(result))
+    capture->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()));
+}
+
+PreviewGraph::~PreviewGraph() {
+  if (control != nullptr) control->Stop();
+}
+
+simcam::StreamStats PreviewGraph::Stats() const {
+  simcam::StreamStats stats{};
+  if (device != nullptr) device->GetStats(&stats);
+  return stats;
+}
+
+LONG KitLiveObjects() { return CallKitCounter("SimCamLiveObjects"); }
+
+LONG KitLiveReferences() { return CallKitCounter("SimCamLiveReferences"); }
+
+bool SameColour(DWORD a, DWORD b, int tolerance) {
+  for (int shift = 0; shift <= 16; shift += 8)
+    if (std::abs(static_cast<int>(a >> shift & 255) - static_cast<int>(b >> shift & 255)) > tolerance) return false;
+  return true;
+}
+
+}  // namespace simcamtest

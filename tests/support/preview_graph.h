@@ -1,0 +1,56 @@
+#pragma once
+
+// A bare preview graph of a simulated device in a window of the test's own: the capture pin
+// rendered into VMR-9 windowless, as the platform builds it without the program.
+#include <d3d9.h>
+#include <dshow.h>
+#include <vmr9.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include "simcam/common/control.h"
+
+namespace simcamtest {
+
+class TestWindow {
+ public:
+  TestWindow(int clientWidth, int clientHeight);
+  ~TestWindow();
+  HWND handle() const { return window_; }
+  // Runs the window's messages for `milliseconds`.
+  void Pump(DWORD milliseconds) const;
+  // The colour drawn at client point (x, y), as 0xRRGGBB.
+  DWORD PixelAt(int x, int y) const;
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// The moniker of the kit device registered at `number`, bound to its filter.
+Microsoft::WRL::ComPtr<IBaseFilter> BindDevice(unsigned number);
+
+class PreviewGraph {
+ public:
+  // Builds the graph; check `result` before use.
+  PreviewGraph(IBaseFilter* capture, HWND window);
+  ~PreviewGraph();
+
+  HRESULT result = E_FAIL;
+  Microsoft::WRL::ComPtr<IGraphBuilder> graph;
+  Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder;
+  Microsoft::WRL::ComPtr<IMediaControl> control;
+  Microsoft::WRL::ComPtr<IMediaEventEx> events;
+  Microsoft::WRL::ComPtr<IBaseFilter> renderer;
+  Microsoft::WRL::ComPtr<IVMRWindowlessControl9> windowless;
+  Microsoft::WRL::ComPtr<simcam::ISimCamDevice> device;
+  simcam::StreamStats Stats() const;
+};
+
+// Objects and references of the kit alive in this process.
+LONG KitLiveObjects();
+LONG KitLiveReferences();
+
+// Colours closer than this per channel count as the same (scaling blends edges).
+bool SameColour(DWORD a, DWORD b, int tolerance = 24);
+
+}  // namespace simcamtest
