@@ -222,13 +222,13 @@ void CaptureFilter::EnsureUpstream() {
   if (owner == nullptr || analogIn_ == nullptr || analogIn_->IsConnected()) return;
   for (size_t i = 0; i < crossbars_.size(); ++i)
     if (crossbars_[i]->graph() != owner)
-      owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->spec().name).c_str());
+      owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->layout().name).c_str());
   if (tuner_ != nullptr && tuner_->graph() != owner) owner->AddFilter(tuner_, L"SimCam TV Tuner");
 
   Connect(crossbars_[0]->OutputPin(0), analogIn_);
   bool tunerConnected = tuner_ == nullptr;
   for (CrossbarFilter* crossbar : crossbars_) {
-    const auto& inputs = crossbar->spec().inputs;
+    const auto& inputs = crossbar->layout().inputs;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (inputs[i].fedBy >= 0) {
         Connect(crossbars_[static_cast<size_t>(inputs[i].fedBy)]->OutputPin(static_cast<size_t>(inputs[i].fedByOutput)),
@@ -245,8 +245,8 @@ void CaptureFilter::EnsureUpstream() {
 void CaptureFilter::DisconnectUpstream() {
   if (analogIn_ != nullptr) Disconnect(analogIn_);
   for (CrossbarFilter* crossbar : crossbars_) {
-    for (size_t i = 0; i < crossbar->spec().inputs.size(); ++i) Disconnect(crossbar->InputPin(i));
-    for (size_t i = 0; i < crossbar->spec().outputs.size(); ++i) Disconnect(crossbar->OutputPin(i));
+    for (size_t i = 0; i < crossbar->layout().inputs.size(); ++i) Disconnect(crossbar->InputPin(i));
+    for (size_t i = 0; i < crossbar->layout().outputs.size(); ++i) Disconnect(crossbar->OutputPin(i));
   }
   if (tuner_ != nullptr) Disconnect(tuner_->OutputPin());
 }

@@ -30,12 +30,12 @@ HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const
 
 CrossbarFilter::CrossbarFilter(std::shared_ptr<FaultPlan> faults, std::shared_ptr<RoutingState> routing, size_t index)
     : FilterBase(std::move(faults)), routing_(std::move(routing)), index_(index) {
-  for (size_t i = 0; i < spec().inputs.size(); ++i)
+  for (size_t i = 0; i < layout().inputs.size(); ++i)
     pins_.push_back(std::make_unique<AnalogPin>(this, L"In " + std::to_wstring(i), PINDIR_INPUT, GUID_NULL,
-                                                IsAudio(spec().inputs[i].type)));
-  for (size_t i = 0; i < spec().outputs.size(); ++i)
+                                                IsAudio(layout().inputs[i].type)));
+  for (size_t i = 0; i < layout().outputs.size(); ++i)
     pins_.push_back(std::make_unique<AnalogPin>(this, L"Out " + std::to_wstring(i), PINDIR_OUTPUT, GUID_NULL,
-                                                IsAudio(spec().outputs[i].type)));
+                                                IsAudio(layout().outputs[i].type)));
 }
 
 CLSID CrossbarFilter::ClassId() const { return kCrossbarClsid; }
@@ -56,17 +56,17 @@ STDMETHODIMP CrossbarFilter::get_PinCounts(LONG* outputs, LONG* inputs) {
   if (outputs == nullptr || inputs == nullptr) return E_POINTER;
   const HRESULT injected = faults().Check(L"get_PinCounts");
   if (injected != S_OK) return injected;
-  *outputs = static_cast<LONG>(spec().outputs.size());
-  *inputs = static_cast<LONG>(spec().inputs.size());
+  *outputs = static_cast<LONG>(layout().outputs.size());
+  *inputs = static_cast<LONG>(layout().inputs.size());
   return S_OK;
 }
 
 HRESULT CrossbarFilter::CheckRoute(LONG output, LONG input) {
-  if (output < 0 || static_cast<size_t>(output) >= spec().outputs.size() || input < 0 ||
-      static_cast<size_t>(input) >= spec().inputs.size())
+  if (output < 0 || static_cast<size_t>(output) >= layout().outputs.size() || input < 0 ||
+      static_cast<size_t>(input) >= layout().inputs.size())
     return E_INVALIDARG;
-  const CrossbarPinSpec& in = spec().inputs[static_cast<size_t>(input)];
-  const CrossbarPinSpec& out = spec().outputs[static_cast<size_t>(output)];
+  const CrossbarPinSpec& in = layout().inputs[static_cast<size_t>(input)];
+  const CrossbarPinSpec& out = layout().outputs[static_cast<size_t>(output)];
   return in.routable && IsAudio(in.type) == IsAudio(out.type) ? S_OK : S_FALSE;
 }
 
@@ -87,7 +87,7 @@ STDMETHODIMP CrossbarFilter::Route(LONG output, LONG input) {
 
 STDMETHODIMP CrossbarFilter::get_IsRoutedTo(LONG output, LONG* input) {
   if (input == nullptr) return E_POINTER;
-  if (output < 0 || static_cast<size_t>(output) >= spec().outputs.size()) return E_INVALIDARG;
+  if (output < 0 || static_cast<size_t>(output) >= layout().outputs.size()) return E_INVALIDARG;
   *input = routing_->RoutedTo(index_, output);
   return *input >= 0 ? S_OK : S_FALSE;
 }
@@ -96,7 +96,7 @@ STDMETHODIMP CrossbarFilter::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG*
   if (related == nullptr || type == nullptr) return E_POINTER;
   const HRESULT injected = faults().Check(L"get_CrossbarPinInfo");
   if (injected != S_OK) return injected;
-  const auto& list = isInput ? spec().inputs : spec().outputs;
+  const auto& list = isInput ? layout().inputs : layout().outputs;
   if (index < 0 || static_cast<size_t>(index) >= list.size()) return E_INVALIDARG;
   *related = list[static_cast<size_t>(index)].related;
   *type = list[static_cast<size_t>(index)].type;

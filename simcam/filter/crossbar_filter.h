@@ -24,8 +24,8 @@ class CrossbarFilter : public FilterBase, public IAMCrossbar {
   STDMETHODIMP get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) override;
 
   AnalogPin* InputPin(size_t index) { return static_cast<AnalogPin*>(pins_[index].get()); }
-  AnalogPin* OutputPin(size_t index) { return static_cast<AnalogPin*>(pins_[spec().inputs.size() + index].get()); }
-  const CrossbarSpec& spec() const { return routing_->profile().crossbars[index_]; }
+  AnalogPin* OutputPin(size_t index) { return static_cast<AnalogPin*>(pins_[layout().inputs.size() + index].get()); }
+  const CrossbarSpec& layout() const { return routing_->profile().crossbars[index_]; }
 
  protected:
   CLSID ClassId() const override;

@@ -38,35 +38,21 @@ HRESULT FilterBase::OnStateChange(FILTER_STATE, FILTER_STATE, REFERENCE_TIME) { 
 
 void FilterBase::OnJoinGraph(IFilterGraph*) {}
 
-STDMETHODIMP FilterBase::Stop() {
-  FILTER_STATE from;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    from = state_;
-    state_ = State_Stopped;
-  }
-  return OnStateChange(from, State_Stopped, 0);
+FILTER_STATE FilterBase::ExchangeState(FILTER_STATE to) {
+  std::lock_guard<std::mutex> guard(lock_);
+  const FILTER_STATE from = state_;
+  state_ = to;
+  return from;
 }
 
-STDMETHODIMP FilterBase::Pause() {
-  FILTER_STATE from;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    from = state_;
-    state_ = State_Paused;
-  }
-  return OnStateChange(from, State_Paused, 0);
-}
+STDMETHODIMP FilterBase::Stop() { return OnStateChange(ExchangeState(State_Stopped), State_Stopped, 0); }
+
+STDMETHODIMP FilterBase::Pause() { return OnStateChange(ExchangeState(State_Paused), State_Paused, 0); }
 
 STDMETHODIMP FilterBase::Run(REFERENCE_TIME start) {
   const HRESULT injected = faults_->Check(L"Run");
   if (injected != S_OK) return injected;
-  FILTER_STATE from;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    from = state_;
-    state_ = State_Running;
-  }
+  FILTER_STATE from = ExchangeState(State_Running);
   if (from == State_Stopped) {
     const HRESULT paused = OnStateChange(State_Stopped, State_Paused, 0);
     if (FAILED(paused)) return paused;
@@ -100,7 +86,7 @@ STDMETHODIMP FilterBase::GetSyncSource(IReferenceClock** clock) {
 STDMETHODIMP FilterBase::EnumPins(IEnumPins** pins) {
   if (pins == nullptr) return E_POINTER;
   *pins = nullptr;
-  const HRESULT injected = faults_->Check((std::wstring(FaultPrefix()) + L"EnumPins").c_str());
+  const HRESULT injected = faults_->Check(L"EnumPins");
   if (injected != S_OK) return injected;
   std::vector<IPin*> list;
   for (const auto& pin : pins_) list.push_back(pin.get());
@@ -111,7 +97,7 @@ STDMETHODIMP FilterBase::EnumPins(IEnumPins** pins) {
 STDMETHODIMP FilterBase::FindPin(LPCWSTR id, IPin** pin) {
   if (id == nullptr || pin == nullptr) return E_POINTER;
   *pin = nullptr;
-  const HRESULT injected = faults_->Check((std::wstring(FaultPrefix()) + L"FindPin").c_str());
+  const HRESULT injected = faults_->Check(L"FindPin");
   if (injected != S_OK) return injected;
   for (const auto& candidate : pins_) {
     if (candidate->id() == id) {

@@ -50,7 +50,7 @@ class FilterBase : public IBaseFilter, public KitObject {
   virtual HRESULT OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start);
   virtual void OnJoinGraph(IFilterGraph* graph);
   virtual CLSID ClassId() const;
-  virtual const wchar_t* FaultPrefix() const { return L""; }
+  FILTER_STATE ExchangeState(FILTER_STATE to);
 
   std::vector<std::unique_ptr<PinBase>> pins_;
   std::mutex lock_;
