@@ -88,15 +88,15 @@ void RoutingState::RoutedPicture(std::wstring* name, DWORD* colour) {
   for (size_t hops = 0; hops <= profile_.crossbars.size(); ++hops) {
     const LONG input = RoutedTo(crossbar, output);
     if (input < 0) break;
-    const CrossbarPinSpec& spec = profile_.crossbars[crossbar].inputs[static_cast<size_t>(input)];
-    if (spec.fedBy < 0) {
-      *name = profile_.crossbars[crossbar].name + L" " + ConnectorName(spec.type);
-      if (spec.type == 1 && profile_.tuner) *name += L" ch " + std::to_wstring(channel());
+    const CrossbarPinSpec& source = profile_.crossbars[crossbar].inputs[static_cast<size_t>(input)];
+    if (source.fedBy < 0) {
+      *name = profile_.crossbars[crossbar].name + L" " + ConnectorName(source.type);
+      if (source.type == 1 && profile_.tuner) *name += L" ch " + std::to_wstring(channel());
       *colour = RoutedInputColour(PhysicalOrdinal(crossbar, input));
       return;
     }
-    crossbar = static_cast<size_t>(spec.fedBy);
-    output = spec.fedByOutput;
+    crossbar = static_cast<size_t>(source.fedBy);
+    output = source.fedByOutput;
   }
   *name = L"No signal";
   *colour = 0x000000;
