@@ -1,0 +1,55 @@
+#pragma once
+
+#include <dshow.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// One crossbar stage of a route. In a stored route `crossbar` is a counted reference and the links
+// point into the same route.
+struct CrossbarHop {
+  CrossbarHop* upstream;
+  CrossbarHop* downstream;
+  LONG inputIndex;
+  LONG outputIndex;
+  LONG inputRelated;
+  LONG outputRelated;
+  IAMCrossbar* crossbar;
+  LONG inputType;
+  LONG outputType;
+  LONG depth;
+};
+
+// The routes from a capture filter's physical video inputs through its chained crossbars.
+class CrossbarRouter {
+ public:
+  CrossbarRouter() = default;
+  CrossbarRouter(const CrossbarRouter&) = delete;
+  CrossbarRouter& operator=(const CrossbarRouter&) = delete;
+  ~CrossbarRouter();
+
+  HRESULT Build(IPin* analogVideoIn);
+  HRESULT Reset();
+  HRESULT Count(LONG* count) const;
+  HRESULT InputType(LONG index, LONG* type) const;
+  HRESULT Select(LONG index);
+  HRESULT SelectByType(LONG type);
+  static void TypeName(LONG type, std::wstring& name);
+
+  LONG current = 0;
+
+ private:
+  // A route: element 0 is the outermost crossbar.
+  using Route = std::unique_ptr<CrossbarHop[]>;
+
+  HRESULT Search(IPin* input, CrossbarHop* hop, LONG depth);
+  HRESULT SaveRoute(const CrossbarHop* outermost);
+  static HRESULT PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input, IPin** pin);
+  static HRESULT IndexOfPin(IAMCrossbar* crossbar, LONG* index, bool input, IPin* pin);
+  bool OnSearchPath(IAMCrossbar* crossbar, const CrossbarHop* hop) const;
+
+  CrossbarHop searchRoot{};
+  std::vector<Route> routes;
+};

@@ -1,0 +1,105 @@
+// Routes through the simulated card's chained crossbars, in Wine's real graph.
+#include "controls/crossbar_router.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/pin_lookup.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+const wchar_t kCard[] =
+    L"format = RGB24 640x480 30\n"
+    L"crossbar = Main: Tuner~3 Composite~4 SVideo<Extra.0 AudioTuner~0 AudioLine~1 -> VideoDecoder~1 "
+    L"AudioDecoder~0\n"
+    L"crossbar = Extra: SVideo Composite -> VideoDecoder\n";
+
+class CrossbarRouting : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
+  void TearDown() override {
+    simcamtest::RemoveDevices();
+    EXPECT_EQ(simcamtest::KitLiveReferences(), 0) << "a route kept a crossbar reference";
+  }
+};
+
+TEST_F(CrossbarRouting, ChainedCrossbarsGiveDepthFirstRoutesAndSelectReroutesThePicture) {
+  ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Card", kCard)}), S_OK);
+  simcamtest::TestWindow window(640, 480);
+  ComPtr<IBaseFilter> capture = simcamtest::BindDevice(1);
+  ASSERT_NE(capture, nullptr);
+  simcamtest::PreviewGraph preview(capture.Get(), window.handle());
+  ASSERT_EQ(preview.result, S_OK);
+  ComPtr<IPin> analogIn;
+  ASSERT_EQ(FindAnalogVideoInPin(capture.Get(), &analogIn), S_OK);
+
+  CrossbarRouter router;
+  ASSERT_EQ(router.Build(analogIn.Get()), S_OK);
+  LONG count = 0;
+  EXPECT_EQ(router.Count(&count), S_OK);
+  ASSERT_EQ(count, 4);  // the fed S-Video input of Main is no route itself; audio inputs are skipped
+  const LONG types[] = {1, 2, 3, 2};
+  for (LONG i = 0; i < 4; ++i) {
+    LONG type = 0;
+    EXPECT_EQ(router.InputType(i, &type), S_OK);
+    EXPECT_EQ(type, types[i]) << "route " << i;
+  }
+  LONG type = 0;
+  EXPECT_EQ(router.InputType(4, &type), E_FAIL);
+  EXPECT_EQ(router.current, 0);
+  const LONG referencesAfterBuild = simcamtest::KitLiveReferences();
+  ASSERT_EQ(router.Build(analogIn.Get()), S_OK);
+  EXPECT_EQ(simcamtest::KitLiveReferences(), referencesAfterBuild) << "one reference per stored hop";
+
+  ASSERT_TRUE(SUCCEEDED(preview.control->Run()));
+  EXPECT_EQ(router.Select(3), S_OK);
+  EXPECT_EQ(router.current, 3);
+  bool shown = false;
+  for (int i = 0; i < 60 && !shown; ++i) {
+    window.Pump(50);
+    shown = simcamtest::SameColour(window.PixelAt(600, 470), simcam::RoutedInputColour(3));
+  }
+  EXPECT_TRUE(shown) << "the picture shows Extra's Composite input";
+  EXPECT_STREQ(preview.Stats().routedInput, L"Extra Composite");
+  EXPECT_EQ(router.SelectByType(2), S_OK);
+  EXPECT_EQ(router.current, 1) << "the lower of two Composite routes";
+  EXPECT_EQ(router.SelectByType(4), E_FAIL);
+  EXPECT_EQ(router.Select(4), E_FAIL);
+  EXPECT_EQ(router.current, 1);
+
+  EXPECT_EQ(router.Reset(), S_OK);
+  EXPECT_EQ(router.Count(&count), S_OK);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(router.Reset(), S_OK);
+}
+
+TEST_F(CrossbarRouting, AnalogInputWithoutCrossbarFailsWithNoRoutes) {
+  ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Card", kCard)}), S_OK);
+  ComPtr<IBaseFilter> capture = simcamtest::BindDevice(1);  // never in a graph: nothing upstream
+  ComPtr<IPin> analogIn;
+  ASSERT_EQ(FindAnalogVideoInPin(capture.Get(), &analogIn), S_OK);
+  CrossbarRouter router;
+  EXPECT_EQ(router.Build(analogIn.Get()), E_FAIL);
+  LONG count = -1;
+  router.Count(&count);
+  EXPECT_EQ(count, 0);
+}
+
+TEST(CrossbarTypeName, NamesEveryConnectorAndUnknownOtherwise) {
+  std::wstring name = L"previous";
+  CrossbarRouter::TypeName(1, name);
+  EXPECT_EQ(name, L"Video Tuner");
+  CrossbarRouter::TypeName(13, name);
+  EXPECT_EQ(name, L"Video Encoder");
+  CrossbarRouter::TypeName(0x1009, name);
+  EXPECT_EQ(name, L"Audio Decoder");
+  for (LONG other : {0L, 14L, 15L, 0x0fffL, 0x100aL, -1L}) {
+    CrossbarRouter::TypeName(other, name);
+    EXPECT_EQ(name, L"Unknown") << other;
+  }
+}
+
+}  // namespace
