@@ -22,6 +22,8 @@ bool ParseHresult(const std::wstring& text, HRESULT* result) {
       {L"E_NOINTERFACE", E_NOINTERFACE},
       {L"E_POINTER", E_POINTER},
       {L"E_INVALIDARG", E_INVALIDARG},
+      {L"E_ACCESSDENIED", E_ACCESSDENIED},
+      {L"E_ABORT", E_ABORT},
       {L"E_NOTIMPL", E_NOTIMPL},
       {L"E_UNEXPECTED", E_UNEXPECTED},
       {L"VFW_E_NOT_CONNECTED", static_cast<HRESULT>(0x80040209L)},
@@ -295,10 +297,11 @@ std::vector<VideoFormat> DefaultFormats() {
           {PixelFormat::MJPG, 1280, 720, 30.0, false}};
 }
 
-DeviceProfile ParseDevice(const std::wstring& section) {
+bool ParseDevice(const std::wstring& section, DeviceProfile* device) {
   ParseResult parsed = ParseProfiles(L"[device]\n" + section);
-  if (parsed.devices.empty()) return DeviceProfile();
-  return parsed.devices.front();
+  if (parsed.devices.empty()) return false;
+  *device = parsed.devices.front();
+  return true;
 }
 
 std::wstring Utf8ToWide(const std::string& text) {

@@ -70,8 +70,8 @@ LONG ConnectorType(const std::wstring& name);
 // The default capabilities when a profile lists none.
 std::vector<VideoFormat> DefaultFormats();
 
-// The settings of one device section (as stored in the registry).
-DeviceProfile ParseDevice(const std::wstring& section);
+// The settings of one device section (as stored in the registry); false when it does not parse.
+bool ParseDevice(const std::wstring& section, DeviceProfile* device);
 
 std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);

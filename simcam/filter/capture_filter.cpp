@@ -106,11 +106,17 @@ STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog* log) {
   VARIANT value;
   VariantInit(&value);
   value.vt = VT_BSTR;
-  // Without a profile the filter stays the plain default webcam.
-  if (SUCCEEDED(bag->Read(kProfileValue, &value, log)) && value.vt == VT_BSTR && value.bstrVal != nullptr)
-    ApplyProfile(ParseDevice(value.bstrVal));
+  // Without a profile the filter stays the plain default webcam; a damaged one binds no device.
+  HRESULT result = S_OK;
+  if (SUCCEEDED(bag->Read(kProfileValue, &value, log)) && value.vt == VT_BSTR && value.bstrVal != nullptr) {
+    DeviceProfile profile;
+    if (ParseDevice(value.bstrVal, &profile))
+      ApplyProfile(profile);
+    else
+      result = E_INVALIDARG;
+  }
   VariantClear(&value);
-  return faults().Check(L"Load");
+  return FAILED(result) ? result : faults().Check(L"Load");
 }
 
 STDMETHODIMP CaptureFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }

@@ -67,20 +67,23 @@ DWORD TestWindow::PixelAt(int x, int y) const {
   return static_cast<DWORD>(GetRValue(colour)) << 16 | static_cast<DWORD>(GetGValue(colour)) << 8 | GetBValue(colour);
 }
 
-ComPtr<IBaseFilter> BindDevice(unsigned number) {
+ComPtr<IMoniker> DeviceMoniker(unsigned number) {
   ComPtr<ICreateDevEnum> devices;
   ComPtr<IEnumMoniker> monikers;
   if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&devices))) ||
       devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK)
     return nullptr;
   ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    if (DeviceNumber(moniker.Get()) != number) continue;
-    ComPtr<IBaseFilter> filter;
-    moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter));
-    return filter;
-  }
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK)
+    if (DeviceNumber(moniker.Get()) == number) return moniker;
   return nullptr;
+}
+
+ComPtr<IBaseFilter> BindDevice(unsigned number) {
+  ComPtr<IMoniker> moniker = DeviceMoniker(number);
+  ComPtr<IBaseFilter> filter;
+  if (moniker != nullptr) moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter));
+  return filter;
 }
 
 PreviewGraph::PreviewGraph(IBaseFilter* capture, HWND window) {

@@ -26,7 +26,8 @@ class TestWindow {
   HWND window_ = nullptr;
 };
 
-// The moniker of the kit device registered at `number`, bound to its filter.
+// The moniker of the kit device registered at `number`, and that device bound to its filter.
+Microsoft::WRL::ComPtr<IMoniker> DeviceMoniker(unsigned number);
 Microsoft::WRL::ComPtr<IBaseFilter> BindDevice(unsigned number);
 
 class PreviewGraph {

@@ -1,5 +1,6 @@
 #include "tests/support/simcam_devices.h"
 
+#include <gtest/gtest.h>
 #include <wrl/client.h>
 
 #include <cwchar>
@@ -26,7 +27,8 @@ simcam::DeviceProfile Device(const std::wstring& name, const std::wstring& setti
 }
 
 simcam::DeviceProfile NamelessDevice(const std::wstring& settings) {
-  simcam::DeviceProfile device = simcam::ParseDevice(settings);
+  simcam::DeviceProfile device;
+  EXPECT_TRUE(simcam::ParseDevice(settings, &device)) << "a test's own profile does not parse";
   device.text = settings;
   return device;
 }

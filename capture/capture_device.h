@@ -1,0 +1,63 @@
+#pragma once
+
+#include <d3d9.h>
+#include <dshow.h>
+#include <vmr9.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+
+#include "capture/media_type.h"
+#include "controls/crossbar_router.h"
+
+// One chosen video capture source and everything of its preview graph. Reference counted; the
+// count is 0 after construction.
+class CaptureDevice : public IUnknown {
+ public:
+  CaptureDevice();
+  CaptureDevice(const CaptureDevice&) = delete;
+  CaptureDevice& operator=(const CaptureDevice&) = delete;
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+  virtual ~CaptureDevice();
+
+  std::wstring GetName() const { return name; }
+  Microsoft::WRL::ComPtr<IVMRWindowlessControl9> GetWindowlessControl() const { return windowless; }
+  Microsoft::WRL::ComPtr<IMediaEventEx> GetMediaEvent() const { return events; }
+  std::unique_ptr<MediaType> GetCaptureFormat() const;
+
+  // Binds the device behind `moniker` as this object's source, under the display name `displayName`.
+  HRESULT Open(const std::wstring& displayName, Microsoft::WRL::ComPtr<IMoniker> moniker);
+  // Dismantles the preview graph down to the bare capture filter.
+  void TearDown();
+
+  // The window the preview draws into and that receives WM_GRAPH_EVENT; set by the shell.
+  HWND videoWindow = nullptr;
+
+ private:
+  friend struct CaptureDeviceInspector;  // tests look at the graph the device owns
+
+  void ChooseInitialFormat();
+
+  LONG refCount = 0;
+  Microsoft::WRL::ComPtr<IFilterGraph2> graph;
+  Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder;
+  Microsoft::WRL::ComPtr<IMediaControl> control;
+  LONG built = 0;
+  std::wstring name;
+  Microsoft::WRL::ComPtr<IBaseFilter> captureFilter;
+  Microsoft::WRL::ComPtr<IPin> capturePin;
+  Microsoft::WRL::ComPtr<IBaseFilter> renderer;
+  Microsoft::WRL::ComPtr<IVMRWindowlessControl9> windowless;
+  Microsoft::WRL::ComPtr<IMediaEventEx> events;
+  CrossbarRouter crossbarRouter;
+};
+
+// Remove every filter fed by (downstream) or feeding (upstream) `filter`, far end first; `filter`
+// itself stays.
+void RemoveDownstream(IBaseFilter* filter, IFilterGraph2* graph);
+void RemoveUpstream(IBaseFilter* filter, IFilterGraph2* graph);

@@ -1,0 +1,73 @@
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "capture/capture_device.h"
+#include "capture/graph_event.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Removes, depth first and far end first, every filter reached from `filter` through
+// connections whose far pin has direction `followed`. A filter already on the path (a driver's
+// looped connections) is not entered again.
+void RemoveConnected(IBaseFilter* filter, IFilterGraph2* graph, PIN_DIRECTION followed,
+                     std::vector<IBaseFilter*>& path) {
+  if (filter == nullptr || graph == nullptr) return;
+  if (std::find(path.begin(), path.end(), filter) != path.end()) return;
+  path.push_back(filter);
+  ComPtr<IEnumPins> pins;
+  if (filter->EnumPins(&pins) != S_OK || pins == nullptr) return;
+  pins->Reset();
+  ComPtr<IPin> pin;
+  ULONG fetched = 0;
+  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) == S_OK) {
+    if (pin == nullptr) continue;
+    ComPtr<IPin> farPin;
+    pin->ConnectedTo(&farPin);
+    if (farPin == nullptr) continue;
+    PIN_INFO info{};
+    if (farPin->QueryPinInfo(&info) != S_OK) {
+      if (info.pFilter != nullptr) info.pFilter->Release();
+      break;
+    }
+    const bool onPath = std::find(path.begin(), path.end(), info.pFilter) != path.end();
+    if (info.dir == followed && !onPath) {
+      RemoveConnected(info.pFilter, graph, followed, path);
+      graph->Disconnect(farPin.Get());
+      graph->Disconnect(pin.Get());
+      graph->RemoveFilter(info.pFilter);
+    }
+    if (info.pFilter != nullptr) info.pFilter->Release();
+  }
+  path.pop_back();
+}
+
+void RemoveConnected(IBaseFilter* filter, IFilterGraph2* graph, PIN_DIRECTION followed) {
+  std::vector<IBaseFilter*> path;
+  RemoveConnected(filter, graph, followed, path);
+}
+
+}  // namespace
+
+void RemoveDownstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnected(filter, graph, PINDIR_INPUT); }
+
+void RemoveUpstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnected(filter, graph, PINDIR_OUTPUT); }
+
+void CaptureDevice::TearDown() {
+  if (control != nullptr) control->Stop();
+  if (events != nullptr) {
+    events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);
+    events.Reset();
+  }
+  crossbarRouter.Reset();
+  if (graph != nullptr && captureFilter != nullptr) {
+    RemoveDownstream(captureFilter.Get(), graph.Get());
+    RemoveUpstream(captureFilter.Get(), graph.Get());
+  }
+  renderer.Reset();
+  windowless.Reset();
+  built = 0;
+}

@@ -1,0 +1,169 @@
+// The capture device object, opening a device with its initial format, and teardown, against
+// Wine's real filter graph and capture graph builder with the kit's devices.
+#include "capture/capture_device.h"
+
+#include <gtest/gtest.h>
+
+#include "capture/pin_lookup.h"
+#include "tests/support/capture_device_inspector.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using Microsoft::WRL::ComPtr;
+using simcamtest::Device;
+using Inspector = CaptureDeviceInspector;
+using Names = std::vector<std::wstring>;
+
+namespace {
+
+const wchar_t kCard[] =
+    L"crossbar = Main: Tuner Composite SVideo<Extra.0 AudioTuner -> VideoDecoder AudioDecoder\n"
+    L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
+    L"tuner = yes\n";
+
+class CaptureDeviceTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
+  void TearDown() override {
+    simcamtest::RemoveDevices();
+    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "the device kept a kit object";
+    EXPECT_EQ(simcamtest::KitLiveReferences(), 0);
+  }
+  void Register(const std::vector<simcam::DeviceProfile>& devices) {
+    ASSERT_EQ(simcamtest::ReplaceDevices(devices), S_OK);
+  }
+  // The format the opened device's capture pin reports: width, height and frame duration.
+  static std::tuple<LONG, LONG, REFERENCE_TIME> Format(const CaptureDevice* device) {
+    std::unique_ptr<MediaType> type = device->GetCaptureFormat();
+    if (type == nullptr || type->cbFormat < sizeof(VIDEOINFOHEADER)) return {0, 0, 0};
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
+    return {info->bmiHeader.biWidth, info->bmiHeader.biHeight, info->AvgTimePerFrame};
+  }
+};
+
+// An owning reference to a new device, as the source dialog holds it.
+ComPtr<CaptureDevice> NewDevice() { return ComPtr<CaptureDevice>(new CaptureDevice()); }
+
+TEST_F(CaptureDeviceTest, CountStartsAtZeroOnlyIUnknownIsAnsweredAndTheLastReleaseDestroys) {
+  CaptureDevice* device = new CaptureDevice();
+  EXPECT_EQ(Inspector::refCount(device), 0);
+  EXPECT_EQ(device->AddRef(), 1u);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(device->QueryInterface(IID_IBaseFilter, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  ASSERT_EQ(device->QueryInterface(IID_IUnknown, &object), S_OK);
+  EXPECT_EQ(object, static_cast<IUnknown*>(device));
+  EXPECT_EQ(device->Release(), 1u);
+  EXPECT_NE(Inspector::graph(device), nullptr);
+  EXPECT_NE(Inspector::control(device), nullptr);
+  EXPECT_EQ(device->GetName(), L"");
+  EXPECT_EQ(device->GetWindowlessControl(), nullptr);
+  EXPECT_EQ(device->GetMediaEvent(), nullptr);
+  EXPECT_EQ(device->GetCaptureFormat(), nullptr);
+  device->TearDown();  // never built: harmless
+  EXPECT_EQ(device->Release(), 0u);
+}
+
+TEST_F(CaptureDeviceTest, OpenAddsTheFilterUnderItsNameWithTheLargestRgb24At15Fps) {
+  Register({Device(L"Cam",
+                   L"format = YUY2 1280x720 30\nformat = RGB24 640x480 30\nformat = RGB24 800x600 30\n"
+                   L"format = RGB24 800x600 30 vih2\nformat = MJPG 1920x1080 30")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Cam #01", simcamtest::DeviceMoniker(1)), S_OK);
+  EXPECT_EQ(device->GetName(), L"Cam #01");
+  EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{L"Cam #01"});
+  EXPECT_EQ(Format(device.Get()), std::make_tuple(800L, 600L, REFERENCE_TIME{666666}));
+}
+
+TEST_F(CaptureDeviceTest, FormatChoiceTiesKeepTheEarlierAndVideoInfo2Counts) {
+  // Equal areas: 800x600 (VideoInfo2) comes first and its size is chosen.
+  Register({Device(L"Cam", L"format = RGB24 800x600 30 vih2\nformat = RGB24 600x800 30\nformat = RGB24 800x600 30")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Cam", simcamtest::DeviceMoniker(1)), S_OK);
+  EXPECT_EQ(Format(device.Get()), std::make_tuple(800L, 600L, REFERENCE_TIME{666666}));
+}
+
+TEST_F(CaptureDeviceTest, FailingCapabilityEndsTheScanAndNonRgbOrMissingConfigSetsNothing) {
+  Register({Device(L"Mid",
+                   L"format = RGB24 320x240 30\nformat = RGB24 640x480 30\nformat = RGB24 1280x720 30\n"
+                   L"fail = GetStreamCaps 2 E_FAIL"),
+            Device(L"Yuv", L"format = YUY2 640x480 30\nformat = MJPG 1280x720 30"),
+            Device(L"Bare", L"format = RGB24 640x480 30\nstream-config = no")});
+  ComPtr<CaptureDevice> mid = NewDevice();
+  ASSERT_EQ(mid->Open(L"Mid", simcamtest::DeviceMoniker(1)), S_OK);
+  EXPECT_EQ(Format(mid.Get()), std::make_tuple(320L, 240L, REFERENCE_TIME{666666}));
+  ComPtr<CaptureDevice> yuv = NewDevice();
+  EXPECT_EQ(yuv->Open(L"Yuv", simcamtest::DeviceMoniker(2)), S_OK);
+  std::unique_ptr<MediaType> kept = yuv->GetCaptureFormat();
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->subtype, MEDIASUBTYPE_YUY2) << "the driver's default stays";
+  ComPtr<CaptureDevice> bare = NewDevice();
+  EXPECT_EQ(bare->Open(L"Bare", simcamtest::DeviceMoniker(3)), S_OK);
+  EXPECT_EQ(bare->GetCaptureFormat(), nullptr);
+}
+
+TEST_F(CaptureDeviceTest, OpenFailures) {
+  Register({Device(L"Good"), Device(L"Busy", L"fail = ConnectedTo 1 E_UNEXPECTED"),
+            Device(L"Unbindable", L"fail = Load 1 E_ACCESSDENIED"), Device(L"No Pin", L"capture-pin = none")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Good", simcamtest::DeviceMoniker(1)), S_OK);
+  EXPECT_EQ(device->Open(L"Other", nullptr), E_POINTER);
+  EXPECT_EQ(device->GetName(), L"Good") << "a null moniker changes nothing";
+  EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{L"Good"});
+
+  EXPECT_EQ(device->Open(L"Busy", simcamtest::DeviceMoniker(2)), E_FAIL);
+  EXPECT_EQ(device->GetName(), L"Busy") << "a connected pin keeps name, filter and pin";
+  EXPECT_NE(Inspector::capturePin(device.Get()), nullptr);
+  EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{}) << "neither device stays in the graph";
+
+  EXPECT_EQ(device->Open(L"Unbindable", simcamtest::DeviceMoniker(3)), E_ACCESSDENIED);
+  EXPECT_EQ(device->GetName(), L"");
+  EXPECT_EQ(Inspector::captureFilter(device.Get()), nullptr);
+  EXPECT_EQ(device->Open(L"No Pin", simcamtest::DeviceMoniker(4)), VFW_E_NOT_FOUND);
+  EXPECT_EQ(device->GetName(), L"");
+  EXPECT_EQ(Inspector::captureFilter(device.Get()), nullptr);
+  EXPECT_EQ(Inspector::capturePin(device.Get()), nullptr);
+}
+
+TEST_F(CaptureDeviceTest, ReopeningReplacesTheEarlierFilterInTheGraph) {
+  Register({Device(L"First"), Device(L"Second")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"First", simcamtest::DeviceMoniker(1)), S_OK);
+  ASSERT_EQ(device->Open(L"Second", simcamtest::DeviceMoniker(2)), S_OK);
+  EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{L"Second"});
+}
+
+TEST_F(CaptureDeviceTest, TearDownRemovesEverythingAroundTheCaptureFilterTwiceHarmlessly) {
+  Register({Device(L"Card", kCard)});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Card", simcamtest::DeviceMoniker(1)), S_OK);
+  IFilterGraph2* graph = Inspector::graph(device.Get());
+  ASSERT_EQ(graph->Render(Inspector::capturePin(device.Get())), S_OK);  // the platform's own renderer
+  ComPtr<IBaseFilter> unconnected;
+  ASSERT_EQ(CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&unconnected)),
+            S_OK);
+  ASSERT_EQ(graph->AddFilter(unconnected.Get(), L"Stray"), S_OK);
+  EXPECT_EQ(capturetest::FilterNames(graph).size(), 6u) << "capture, two crossbars, tuner, renderer, stray";
+
+  device->TearDown();
+  EXPECT_EQ(capturetest::FilterNames(graph), (Names{L"Card", L"Stray"})) << "an unconnected filter is not reachable";
+  ComPtr<IPin> analog;
+  ASSERT_EQ(FindAnalogVideoInPin(Inspector::captureFilter(device.Get()), &analog), S_OK);
+  ComPtr<IPin> upstream;
+  EXPECT_EQ(analog->ConnectedTo(&upstream), VFW_E_NOT_CONNECTED);
+  device->TearDown();
+  EXPECT_EQ(capturetest::FilterNames(graph), (Names{L"Card", L"Stray"}));
+  EXPECT_EQ(Inspector::built(device.Get()), 0);
+  graph->RemoveFilter(unconnected.Get());
+}
+
+TEST_F(CaptureDeviceTest, RemovalFunctionsIgnoreNullArguments) {
+  Register({Device(L"Cam")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Cam", simcamtest::DeviceMoniker(1)), S_OK);
+  RemoveDownstream(nullptr, Inspector::graph(device.Get()));
+  RemoveUpstream(Inspector::captureFilter(device.Get()), nullptr);
+  EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{L"Cam"});
+}
+
+}  // namespace
