@@ -34,6 +34,20 @@ class CaptureDevice : public IUnknown {
   HRESULT Open(const std::wstring& displayName, Microsoft::WRL::ComPtr<IMoniker> moniker);
   // Dismantles the preview graph down to the bare capture filter.
   void TearDown();
+  // Builds the stopped preview graph drawing into videoWindow; false when a mandatory step fails.
+  bool BuildPreviewGraph();
+  bool Run();
+  HRESULT Repaint(HWND window, HDC context);
+  // The former graph state (State_Stopped, State_Paused, State_Running), or -1 when not built.
+  LONG SaveStateAndTearDown();
+  bool RebuildAndRestore(LONG state);
+
+  bool HasFormatPages();
+  bool HasFilterPages();
+  bool HasTunerPages();
+  HRESULT ShowFormatPages(HWND owner);
+  HRESULT ShowFilterPages(HWND owner);
+  HRESULT ShowTunerPages(HWND owner);
 
   // The window the preview draws into and that receives WM_GRAPH_EVENT; set by the shell.
   HWND videoWindow = nullptr;
@@ -42,6 +56,16 @@ class CaptureDevice : public IUnknown {
   friend struct CaptureDeviceInspector;  // tests look at the graph the device owns
 
   void ChooseInitialFormat();
+  bool RenderPreviewStream(const GUID& majorType);
+  bool AddWindowlessRenderer();
+  void SetVideoRectangles();
+  void BuildCrossbarRoutes();
+  void DirectEventsToWindow();
+  // The page sources of the Controls commands, each as its ISpecifyPropertyPages and the object
+  // the frame is given.
+  HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
+  HRESULT FilterPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
+  HRESULT TunerPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
 
   LONG refCount = 0;
   Microsoft::WRL::ComPtr<IFilterGraph2> graph;

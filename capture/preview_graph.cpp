@@ -1,0 +1,93 @@
+#include <wrl/client.h>
+
+#include "capture/capture_device.h"
+#include "capture/graph_event.h"
+#include "capture/pin_lookup.h"
+
+using Microsoft::WRL::ComPtr;
+
+bool CaptureDevice::BuildPreviewGraph() {
+  if (graph == nullptr || builder == nullptr || control == nullptr || captureFilter == nullptr ||
+      capturePin == nullptr || videoWindow == nullptr)
+    return false;
+
+  GUID majorType = GUID_NULL;
+  if (std::unique_ptr<MediaType> format = GetCaptureFormat()) majorType = format->majortype;
+
+  ComPtr<IAMStreamConfig> streamConfig;
+  if (FAILED(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &majorType, captureFilter.Get(), IID_IAMStreamConfig,
+                                    reinterpret_cast<void**>(streamConfig.GetAddressOf()))))
+    return false;
+  if (!RenderPreviewStream(majorType)) return false;
+  if (!AddWindowlessRenderer()) return false;
+  if (FAILED(graph->RenderEx(capturePin.Get(), AM_RENDEREX_RENDERTOEXISTINGRENDERERS, nullptr))) return false;
+  SetVideoRectangles();
+  BuildCrossbarRoutes();
+  DirectEventsToWindow();
+  control->Stop();
+  built = 1;
+  return true;
+}
+
+// The builder renders the preview pin, when there is one, with a renderer of its choosing whose
+// window stays hidden.
+bool CaptureDevice::RenderPreviewStream(const GUID& majorType) {
+  ComPtr<IPin> previewPin;
+  if (FAILED(FindPreviewPin(captureFilter.Get(), &previewPin))) return true;
+  if (FAILED(builder->RenderStream(nullptr, &majorType, previewPin.Get(), nullptr, nullptr))) return false;
+  ComPtr<IVideoWindow> window;
+  if (SUCCEEDED(graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(window.GetAddressOf()))) &&
+      window != nullptr) {
+    window->put_AutoShow(OAFALSE);
+    window->put_Visible(OAFALSE);
+  }
+  return true;
+}
+
+bool CaptureDevice::AddWindowlessRenderer() {
+  if (FAILED(CoCreateInstance(CLSID_VideoMixingRenderer9, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&renderer))) ||
+      renderer == nullptr) {
+    renderer.Reset();
+    return false;
+  }
+  if (FAILED(graph->AddFilter(renderer.Get(), L"VMR9"))) return false;
+  ComPtr<IVMRFilterConfig9> filterConfig;
+  if (FAILED(renderer.As(&filterConfig))) return false;
+  filterConfig->SetNumberOfStreams(1);
+  filterConfig->SetRenderingMode(VMR9Mode_Windowless);
+  if (FAILED(renderer.As(&windowless))) return false;
+  windowless->SetVideoClippingWindow(videoWindow);
+  windowless->SetAspectRatioMode(VMR9ARMode_LetterBox);
+  ComPtr<IVMRMonitorConfig9> monitorConfig;
+  if (FAILED(renderer.As(&monitorConfig))) return false;
+  UINT monitor = 0;
+  if (FAILED(monitorConfig->GetDefaultMonitor(&monitor))) return false;
+  return SUCCEEDED(monitorConfig->SetMonitor(monitor));
+}
+
+void CaptureDevice::SetVideoRectangles() {
+  LONG nativeWidth = 0, nativeHeight = 0;
+  windowless->GetNativeVideoSize(&nativeWidth, &nativeHeight, nullptr, nullptr);
+  RECT source = {0, 0, nativeWidth, nativeHeight};
+  RECT destination = {};
+  GetClientRect(videoWindow, &destination);
+  windowless->SetVideoPosition(&source, &destination);
+}
+
+void CaptureDevice::BuildCrossbarRoutes() {
+  crossbarRouter.Reset();
+  ComPtr<IPin> analogVideoIn;
+  if (FAILED(FindAnalogVideoInPin(captureFilter.Get(), &analogVideoIn))) return;
+  if (FAILED(crossbarRouter.Build(analogVideoIn.Get()))) return;
+  LONG count = 0;
+  if (FAILED(crossbarRouter.Count(&count)) || count < 1) crossbarRouter.Reset();
+}
+
+void CaptureDevice::DirectEventsToWindow() {
+  if (FAILED(graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events.GetAddressOf())))) {
+    events.Reset();
+    return;
+  }
+  if (events != nullptr && FAILED(events->SetNotifyWindow(reinterpret_cast<OAHWND>(videoWindow), WM_GRAPH_EVENT, 0)))
+    events.Reset();
+}

@@ -1,0 +1,27 @@
+#include "capture/capture_device.h"
+
+bool CaptureDevice::Run() { return control != nullptr && SUCCEEDED(control->Run()); }
+
+HRESULT CaptureDevice::Repaint(HWND window, HDC context) {
+  if (windowless == nullptr) return E_FAIL;
+  return windowless->RepaintVideo(window, context);
+}
+
+LONG CaptureDevice::SaveStateAndTearDown() {
+  if (built == 0) {
+    TearDown();
+    return -1;
+  }
+  OAFilterState state = -1;
+  if (control != nullptr) control->GetState(500, &state);
+  TearDown();
+  return static_cast<LONG>(state);
+}
+
+bool CaptureDevice::RebuildAndRestore(LONG state) {
+  if (state < 0) return true;
+  if (!BuildPreviewGraph()) return false;
+  // A graph that was stopped comes back paused: it shows its current frame.
+  const HRESULT hr = state == State_Stopped || state == State_Paused ? control->Pause() : control->Run();
+  return SUCCEEDED(hr);
+}

@@ -1,0 +1,117 @@
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include "capture/capture_device.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Owns the page array GetPages hands out.
+struct PageList {
+  CAUUID pages{};
+  ~PageList() { CoTaskMemFree(pages.pElems); }
+  bool empty() const { return pages.cElems == 0 || pages.pElems == nullptr; }
+};
+
+HRESULT ReadPages(IUnknown* source, PageList* list) {
+  ComPtr<ISpecifyPropertyPages> specify;
+  const HRESULT hr = source->QueryInterface(IID_PPV_ARGS(&specify));
+  if (FAILED(hr)) return hr;
+  if (specify == nullptr) return E_NOINTERFACE;
+  return specify->GetPages(&list->pages);
+}
+
+bool HasPages(HRESULT reached, IUnknown* source) {
+  if (FAILED(reached) || source == nullptr) return false;
+  PageList list;
+  return SUCCEEDED(ReadPages(source, &list)) && !list.empty();
+}
+
+// A frame whose pages cannot be created cannot be closed under some hosts: open none then.
+HRESULT FirstCreatablePage(const CAUUID& pages) {
+  HRESULT hr = REGDB_E_CLASSNOTREG;
+  for (ULONG i = 0; i < pages.cElems; ++i) {
+    ComPtr<IPropertyPage> page;
+    hr = CoCreateInstance(pages.pElems[i], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page));
+    if (SUCCEEDED(hr)) return S_OK;
+  }
+  return hr;
+}
+
+HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
+  if (FAILED(reached)) return reached;
+  PageList list;
+  const HRESULT hr = ReadPages(source, &list);
+  if (FAILED(hr) || list.empty()) return hr;
+  const HRESULT creatable = FirstCreatablePage(list.pages);
+  if (FAILED(creatable)) return creatable;
+  IUnknown* objects[] = {source};
+  return OleCreatePropertyFrame(owner, 30, 30, nullptr, 1, objects, list.pages.cElems, list.pages.pElems, 0, 0,
+                                nullptr);
+}
+
+}  // namespace
+
+HRESULT CaptureDevice::FormatPageSource(ComPtr<IUnknown>* source) {
+  if (capturePin == nullptr) return E_FAIL;
+  ComPtr<IAMStreamConfig> config;
+  const HRESULT hr = capturePin.As(&config);
+  if (FAILED(hr)) return hr;
+  if (config == nullptr) return E_NOINTERFACE;
+  *source = config;
+  return S_OK;
+}
+
+HRESULT CaptureDevice::FilterPageSource(ComPtr<IUnknown>* source) {
+  if (captureFilter == nullptr) return E_FAIL;
+  *source = captureFilter;
+  return S_OK;
+}
+
+HRESULT CaptureDevice::TunerPageSource(ComPtr<IUnknown>* source) {
+  if (builder == nullptr || captureFilter == nullptr) return E_FAIL;
+  ComPtr<IAMTVTuner> tuner;
+  const HRESULT hr =
+      builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, captureFilter.Get(), IID_PPV_ARGS(&tuner));
+  if (FAILED(hr)) return hr;
+  if (tuner == nullptr) return E_NOINTERFACE;
+  *source = tuner;
+  return S_OK;
+}
+
+bool CaptureDevice::HasFormatPages() {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = FormatPageSource(&source);
+  return HasPages(hr, source.Get());
+}
+
+bool CaptureDevice::HasFilterPages() {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = FilterPageSource(&source);
+  return HasPages(hr, source.Get());
+}
+
+bool CaptureDevice::HasTunerPages() {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = TunerPageSource(&source);
+  return HasPages(hr, source.Get());
+}
+
+HRESULT CaptureDevice::ShowFormatPages(HWND owner) {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = FormatPageSource(&source);
+  return ShowPages(hr, source.Get(), owner);
+}
+
+HRESULT CaptureDevice::ShowFilterPages(HWND owner) {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = FilterPageSource(&source);
+  return ShowPages(hr, source.Get(), owner);
+}
+
+HRESULT CaptureDevice::ShowTunerPages(HWND owner) {
+  ComPtr<IUnknown> source;
+  const HRESULT hr = TunerPageSource(&source);
+  return ShowPages(hr, source.Get(), owner);
+}

@@ -1,0 +1,124 @@
+// The Controls probes and the device's own property pages in Wine's real property frame.
+#include <gtest/gtest.h>
+
+#include "capture/capture_device.h"
+#include "tests/support/capture_device_inspector.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using Microsoft::WRL::ComPtr;
+using modaltest::ModalDriver;
+using simcamtest::Device;
+
+namespace {
+
+struct Probes {
+  bool format, filter, tuner;
+  bool operator==(const Probes& other) const {
+    return format == other.format && filter == other.filter && tuner == other.tuner;
+  }
+};
+
+std::ostream& operator<<(std::ostream& out, const Probes& probes) {
+  return out << "format " << probes.format << ", filter " << probes.filter << ", tuner " << probes.tuner;
+}
+
+class DevicePages : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
+  void TearDown() override {
+    simcamtest::RemoveDevices();
+    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "a page or its objects outlived the frame";
+  }
+  ComPtr<CaptureDevice> Opened(const std::wstring& settings) {
+    EXPECT_EQ(simcamtest::ReplaceDevices({Device(L"Cam", settings)}), S_OK);
+    ComPtr<CaptureDevice> device(new CaptureDevice());
+    EXPECT_EQ(device->Open(L"Cam", simcamtest::DeviceMoniker(1)), S_OK);
+    return device;
+  }
+  static Probes Probe(CaptureDevice* device) {
+    return {device->HasFormatPages(), device->HasFilterPages(), device->HasTunerPages()};
+  }
+};
+
+TEST_F(DevicePages, ProbesAnswerExactlyWhenPagesExist) {
+  const struct {
+    const wchar_t* settings;
+    Probes expected;
+  } cases[] = {
+      {L"", {true, true, false}},
+      {L"crossbar = Main: Tuner Composite -> VideoDecoder\ntuner = yes", {true, true, true}},
+      {L"format-pages = zero\nfilter-pages = zero", {false, false, false}},
+      {L"format-pages = none\nfilter-pages = none", {false, false, false}},
+      {L"stream-config = no", {false, true, false}},
+      {L"crossbar = Main: Tuner -> VideoDecoder\ntuner = yes\ntuner-pages = zero", {true, true, false}},
+      {L"fail = GetFilterPages 1 E_OUTOFMEMORY", {true, false, false}},
+  };
+  for (const auto& item : cases) {
+    ComPtr<CaptureDevice> device = Opened(item.settings);
+    EXPECT_EQ(Probe(device.Get()), item.expected) << item.settings;
+  }
+  ComPtr<CaptureDevice> unopened(new CaptureDevice());
+  EXPECT_EQ(Probe(unopened.Get()), (Probes{false, false, false}));
+  EXPECT_EQ(unopened->ShowFormatPages(nullptr), E_FAIL);
+  EXPECT_EQ(unopened->ShowFilterPages(nullptr), E_FAIL);
+  EXPECT_EQ(unopened->ShowTunerPages(nullptr), E_FAIL);
+}
+
+TEST_F(DevicePages, OpenersShowTheKitsPagesInAModalFrame) {
+  simcamtest::TestWindow owner(320, 240);
+  ComPtr<CaptureDevice> device = Opened(L"crossbar = Main: Tuner -> VideoDecoder\ntuner = yes");
+  for (auto show : {&CaptureDevice::ShowFilterPages, &CaptureDevice::ShowTunerPages, &CaptureDevice::ShowFormatPages}) {
+    ModalDriver driver([](HWND frame) {
+      if (modaltest::FindControl(frame, 100, L"ComboBox") == nullptr) return false;  // page not shown yet
+      modaltest::PressButton(frame, IDCANCEL);
+      return true;
+    });
+    EXPECT_EQ((device.Get()->*show)(owner.handle()), S_OK);
+    EXPECT_TRUE(driver.acted()) << "the frame showed the page's controls";
+  }
+}
+
+TEST_F(DevicePages, ZeroPagesShowNothingAndMissingTunerFails) {
+  ComPtr<CaptureDevice> device = Opened(L"filter-pages = zero\nformat-pages = none");
+  ModalDriver driver([](HWND frame) {
+    modaltest::PressButton(frame, IDCANCEL);
+    return true;
+  });
+  EXPECT_EQ(device->ShowFilterPages(nullptr), S_OK);
+  EXPECT_EQ(device->ShowFormatPages(nullptr), E_NOINTERFACE);
+  EXPECT_TRUE(FAILED(device->ShowTunerPages(nullptr)));
+  EXPECT_FALSE(driver.seen()) << "no frame opened";
+}
+
+TEST_F(DevicePages, FormatChosenOnThePageIsWhatStreamsAfterTheRebuild) {
+  simcamtest::TestWindow window(640, 480);
+  ComPtr<CaptureDevice> device = Opened(L"format = RGB24 640x480 30\nformat = RGB24 320x240 30");
+  device->videoWindow = window.handle();
+  ModalDriver driver([](HWND frame) {
+    HWND list = modaltest::FindControl(frame, 100, L"ComboBox");
+    if (list == nullptr) return false;
+    SendMessageW(list, CB_SETCURSEL, 1, 0);
+    SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(100, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    modaltest::PressButton(frame, IDOK);
+    return true;
+  });
+  EXPECT_EQ(device->ShowFormatPages(window.handle()), S_OK);
+  ASSERT_TRUE(driver.acted());
+  ASSERT_TRUE(device->BuildPreviewGraph());
+  ASSERT_TRUE(device->Run());
+  simcam::StreamStats stats{};
+  ComPtr<simcam::ISimCamDevice> kit;
+  ASSERT_EQ(CaptureDeviceInspector::captureFilter(device.Get())
+                ->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(kit.GetAddressOf())),
+            S_OK);
+  for (int i = 0; i < 60 && stats.framesDelivered < 3; ++i) {
+    window.Pump(50);
+    kit->GetStats(&stats);
+  }
+  EXPECT_GE(stats.framesDelivered, 3);
+  EXPECT_EQ(stats.width, 320);
+}
+
+}  // namespace

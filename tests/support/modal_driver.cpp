@@ -1,0 +1,76 @@
+#include "tests/support/modal_driver.h"
+
+namespace modaltest {
+namespace {
+
+ModalDriver* g_active = nullptr;  // one modal window is driven at a time
+
+struct Search {
+  int id;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  wchar_t name[64];
+  GetClassNameW(window, name, 64);
+  if (GetDlgCtrlID(window) == search->id && lstrcmpiW(name, search->className) == 0) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FirstDialog(HWND window, LPARAM parameter) {
+  wchar_t name[16];
+  GetClassNameW(window, name, 16);
+  if (IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0) {
+    *reinterpret_cast<HWND*>(parameter) = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+ModalDriver::ModalDriver(std::function<bool(HWND)> act, DWORD patienceMs)
+    : act_(std::move(act)), deadline_(GetTickCount() + patienceMs) {
+  g_active = this;
+  timer_ = SetTimer(nullptr, 0, 100, Tick);
+}
+
+ModalDriver::~ModalDriver() {
+  KillTimer(nullptr, timer_);
+  g_active = nullptr;
+}
+
+void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_active != nullptr) g_active->OnTick();
+}
+
+void ModalDriver::OnTick() {
+  HWND dialog = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FirstDialog, reinterpret_cast<LPARAM>(&dialog));
+  if (dialog == nullptr) return;
+  if (!seen_) {
+    seen_ = true;
+    wchar_t text[256] = L"";
+    GetWindowTextW(dialog, text, 256);
+    caption_ = text;
+  }
+  if (!acted_ && act_(dialog)) acted_ = true;
+  if (static_cast<LONG>(GetTickCount() - deadline_) > 0) PressButton(dialog, IDCANCEL);
+}
+
+void PressButton(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+HWND FindControl(HWND parent, int id, const wchar_t* className) {
+  Search search{id, className, nullptr};
+  EnumChildWindows(parent, MatchControl, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace modaltest
