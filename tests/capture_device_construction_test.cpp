@@ -92,6 +92,10 @@ void ExpectDeviceWithoutGraph(CaptureDevice* device) {
   EXPECT_EQ(Inspector::control(device), nullptr);
   EXPECT_EQ(device->Open(L"Cam", simcamtest::DeviceMoniker(1)), E_UNEXPECTED);
   EXPECT_EQ(device->GetName(), L"");
+  device->videoWindow = GetDesktopWindow();
+  EXPECT_FALSE(device->BuildPreviewGraph());
+  EXPECT_FALSE(device->Run());
+  EXPECT_EQ(device->SaveStateAndTearDown(), -1);
   device->TearDown();
 }
 
