@@ -42,6 +42,8 @@ class CaptureDevice : public IUnknown {
   LONG SaveStateAndTearDown();
   bool RebuildAndRestore(LONG state);
 
+  bool HasCrossbarInputs();
+  HRESULT ShowInputDialog(HWND owner);
   bool HasFormatPages();
   bool HasFilterPages();
   bool HasTunerPages();

@@ -1,0 +1,131 @@
+#include "app/layout.h"
+
+#include <utility>
+
+#include "app/app_state.h"
+#include "app/gdiplus_api.h"
+
+namespace {
+
+// Owners of the GDI+ flat objects used for the background.
+struct Region {
+  Gdiplus::GpRegion* region = nullptr;
+  ~Region() {
+    if (region != nullptr) Gdiplus::DllExports::GdipDeleteRegion(region);
+  }
+};
+struct Graphics {
+  Gdiplus::GpGraphics* graphics = nullptr;
+  ~Graphics() {
+    if (graphics != nullptr) Gdiplus::DllExports::GdipDeleteGraphics(graphics);
+  }
+};
+struct SolidBrush {
+  Gdiplus::GpSolidFill* brush = nullptr;
+  ~SolidBrush() {
+    if (brush != nullptr) Gdiplus::DllExports::GdipDeleteBrush(brush);
+  }
+};
+
+void Normalise(RECT* rect) {
+  if (rect->left > rect->right) std::swap(rect->left, rect->right);
+  if (rect->top > rect->bottom) std::swap(rect->top, rect->bottom);
+}
+
+Microsoft::WRL::ComPtr<IVMRWindowlessControl9> CurrentWindowless() {
+  if (g_currentDevice == nullptr) return nullptr;
+  return g_currentDevice->GetWindowlessControl();
+}
+
+}  // namespace
+
+void LetterboxRect(RECT* rect, RECT* bounds, bool centre) {
+  Normalise(rect);
+  Normalise(bounds);
+  const LONG sw = rect->right - rect->left, sh = rect->bottom - rect->top;
+  const LONG bw = bounds->right - bounds->left, bh = bounds->bottom - bounds->top;
+  const double kx = static_cast<double>(bw) / sw, ky = static_cast<double>(bh) / sh;
+  if (kx <= ky) {
+    const LONG h = static_cast<LONG>(sh * kx + 0.5);
+    const LONG top = centre ? bounds->top + (bh - h) / 2 : bounds->top;
+    *rect = {bounds->left, top, bounds->right, top + h};
+  } else {
+    const LONG w = static_cast<LONG>(sw * ky + 0.5);
+    const LONG left = centre ? bounds->left + (bw - w) / 2 : bounds->left;
+    *rect = {left, bounds->top, left + w, bounds->bottom};
+  }
+}
+
+void UpdateVideoPosition() {
+  const auto windowless = CurrentWindowless();
+  if (windowless == nullptr) return;
+  RECT source{}, destination{};
+  // Without the renderer's rectangles there is nothing sound to letterbox.
+  if (FAILED(windowless->GetVideoPosition(&source, &destination))) return;
+  RECT client{};
+  GetClientRect(g_mainWindow, &client);
+  RECT shown = source;
+  LetterboxRect(&shown, &client, true);
+  g_videoWidth = shown.right - shown.left;
+  g_videoHeight = shown.bottom - shown.top;
+  windowless->SetVideoPosition(&source, &shown);
+}
+
+bool FitWindowToVideo() {
+  const auto windowless = CurrentWindowless();
+  if (windowless == nullptr) return false;
+  windowless->GetNativeVideoSize(&g_videoWidth, &g_videoHeight, nullptr, nullptr);
+  const LONG w = g_videoWidth, h = g_videoHeight;
+  const LONG fw = w <= 640 ? w : 640, fh = h <= 480 ? h : 480;
+  RECT source = {0, 0, w, h};
+  RECT destination = {-((w - fw) / 2), -((h - fh) / 2), w - (w - fw) / 2, h - (h - fh) / 2};
+  windowless->SetVideoPosition(&source, &destination);
+  UpdateVideoPosition();
+  InvalidateRect(g_mainWindow, nullptr, TRUE);
+  UpdateWindow(g_mainWindow);
+  if (g_mainWindow != nullptr) SizeClientTo(g_mainWindow, fw, fh);
+  return true;
+}
+
+void RefreshVideoArea() {
+  if (g_mainWindow == nullptr) return;
+  UpdateVideoPosition();
+  InvalidateRect(g_mainWindow, nullptr, TRUE);
+  UpdateWindow(g_mainWindow);
+}
+
+void SizeClientTo(HWND window, LONG width, LONG height) {
+  if (window == nullptr || !IsWindow(window)) return;
+  RECT client{};
+  GetClientRect(window, &client);
+  const LONG dw = width - (client.right - client.left), dh = height - (client.bottom - client.top);
+  RECT frame{};
+  if (GetWindowRect(window, &frame))
+    SetWindowPos(window, nullptr, frame.left, frame.top, (frame.right - frame.left) + dw,
+                 (frame.bottom - frame.top) + dh, SWP_NOZORDER);
+}
+
+LRESULT EraseVideoBackground(HWND window, HDC context) {
+  RECT client{};
+  GetClientRect(window, &client);
+  const LONG cw = client.right - client.left, ch = client.bottom - client.top;
+  Region background;
+  const Gdiplus::Rect area(client.left, client.top, cw, ch);
+  Gdiplus::DllExports::GdipCreateRegionRectI(&area, &background.region);
+  if (g_videoWidth < cw || g_videoHeight < ch) {
+    if (const auto windowless = CurrentWindowless()) {
+      RECT source{}, destination{};
+      if (SUCCEEDED(windowless->GetVideoPosition(&source, &destination))) {
+        const Gdiplus::Rect video(destination.left, destination.top, destination.right - destination.left,
+                                  destination.bottom - destination.top);
+        Gdiplus::DllExports::GdipCombineRegionRectI(background.region, &video, Gdiplus::CombineModeExclude);
+      }
+    }
+    Graphics graphics;
+    SolidBrush black;
+    Gdiplus::DllExports::GdipCreateFromHDC(context, &graphics.graphics);
+    Gdiplus::DllExports::GdipCreateSolidFill(0xFF000000, &black.brush);
+    Gdiplus::DllExports::GdipFillRegion(graphics.graphics, black.brush, background.region);
+  }
+  return 1;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <windows.h>
+
+#include "capture/capture_device.h"
+
+void RegisterMainWindowClass(HINSTANCE instance);
+bool CreateMainWindow(HINSTANCE instance, int showCommand);
+// Greys the four Controls items, or with a device enables each by its probe.
+void UpdateControlsMenu(CaptureDevice* device);
+void CloseCurrentDevice();
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Makes `device` the current device and runs its preview; the caller keeps its own reference.
+bool StartDevice(CaptureDevice* device);
+void HandleGraphEvents(HWND window);
+void HandleSysColorChange(HWND window);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The whole program from start-up to shut-down; returns the exit code.
+int RunApplication(HINSTANCE instance, int showCommand);

@@ -1,0 +1,151 @@
+#include <wrl/client.h>
+
+#include "app/app_state.h"
+#include "app/layout.h"
+#include "app/main_window.h"
+#include "capture/graph_event.h"
+#include "devices/source_dialog.h"
+#include "res/resource.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr DWORD kRebuildPause = 300;
+
+// Ends a failed start: the device is shown in the error while still current, then dropped.
+bool FailStart(CaptureDevice* device, bool tearDown) {
+  ShowDeviceError(g_mainWindow, IDS_START_FAILED, device->GetName().c_str());
+  if (tearDown) device->TearDown();
+  device->videoWindow = nullptr;
+  g_currentDevice.Reset();
+  return false;
+}
+
+void SelectSource(HWND window) {
+  SourceDialog dialog;
+  if (!ShowSourceDialog(&dialog, window)) return;
+  ComPtr<CaptureDevice> chosen = dialog.GetSelected();
+  if (chosen != nullptr) StartDevice(chosen.Get());
+}
+
+void ChangeFormat(HWND window) {
+  if (g_currentDevice == nullptr) return;
+  ComPtr<CaptureDevice> held = g_currentDevice;
+  CloseCurrentDevice();
+  held->ShowFormatPages(window);
+  if (StartDevice(held.Get())) return;
+  std::wstring text;
+  if (LoadResourceString(&text, IDS_FORMAT_RESTART_FAILED) > 0)
+    MessageBoxW(window, text.c_str(), nullptr, MB_ICONERROR);
+}
+
+// The Inputs, Video and TV Tuner dialogs hold the device themselves: it may be closed meanwhile.
+template <typename Show>
+void WithCurrentDevice(Show show) {
+  if (g_currentDevice == nullptr) return;
+  ComPtr<CaptureDevice> held = g_currentDevice;
+  show(held.Get());
+}
+
+bool HandleCommand(HWND window, WPARAM wParam) {
+  switch (LOWORD(wParam)) {
+    case CMD_ABOUT:
+      DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), window, AboutDialogProc, 0);
+      return true;
+    case CMD_EXIT:
+      CloseCurrentDevice();
+      DestroyWindow(window);
+      return true;
+    case CMD_SELECT_SOURCE:
+      SelectSource(window);
+      return true;
+    case CMD_INPUTS:
+      WithCurrentDevice([window](CaptureDevice* device) { device->ShowInputDialog(window); });
+      return true;
+    case CMD_VIDEO:
+      WithCurrentDevice([window](CaptureDevice* device) { device->ShowFilterPages(window); });
+      return true;
+    case CMD_FORMAT:
+      ChangeFormat(window);
+      return true;
+    case CMD_TV_TUNER:
+      WithCurrentDevice([window](CaptureDevice* device) { device->ShowTunerPages(window); });
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Paint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC context = BeginPaint(window, &paint);
+  if (g_currentDevice != nullptr) g_currentDevice->Repaint(window, context);
+  EndPaint(window, &paint);
+}
+
+}  // namespace
+
+bool StartDevice(CaptureDevice* device) {
+  if (device == nullptr || g_mainWindow == nullptr) return false;
+  ComPtr<CaptureDevice> own(device);
+  CloseCurrentDevice();
+  g_currentDevice = own;
+  own->videoWindow = g_mainWindow;
+  if (!own->BuildPreviewGraph()) return FailStart(own.Get(), false);
+  if (!FitWindowToVideo()) return FailStart(own.Get(), true);
+  if (!own->Run()) return FailStart(own.Get(), true);
+  UpdateControlsMenu(own.Get());
+  return true;
+}
+
+void HandleGraphEvents(HWND window) {
+  if (g_currentDevice == nullptr) return;
+  ComPtr<IMediaEventEx> events = g_currentDevice->GetMediaEvent();
+  if (events == nullptr) return;
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
+    // A second loss in the same batch finds the device already closed: nothing more to say.
+    if (code == EC_DEVICE_LOST && g_currentDevice != nullptr) {
+      ShowDeviceError(window, IDS_DEVICE_LOST, g_currentDevice->GetName().c_str());
+      CloseCurrentDevice();
+    }
+    events->FreeEventParams(code, first, second);
+  }
+}
+
+void HandleSysColorChange(HWND window) {
+  if (g_currentDevice == nullptr) return;
+  const LONG state = g_currentDevice->SaveStateAndTearDown();
+  Sleep(kRebuildPause);
+  if (g_currentDevice->RebuildAndRestore(state)) return;
+  ShowDeviceError(window, IDS_START_FAILED, g_currentDevice->GetName().c_str());
+  CloseCurrentDevice();
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      RefreshVideoArea();
+      return 0;
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return EraseVideoBackground(window, reinterpret_cast<HDC>(wParam));
+    case WM_SYSCOLORCHANGE:
+      HandleSysColorChange(window);
+      return 0;
+    case WM_COMMAND:
+      return HandleCommand(window, wParam) ? 0 : DefWindowProcW(window, message, wParam, lParam);
+    case WM_GRAPH_EVENT:
+      HandleGraphEvents(window);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}

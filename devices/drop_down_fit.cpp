@@ -1,0 +1,59 @@
+#include "devices/drop_down_fit.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+// Releases a window's device context.
+struct WindowContext {
+  HWND window;
+  HDC context;
+  explicit WindowContext(HWND owner) : window(owner), context(GetDC(owner)) {}
+  ~WindowContext() {
+    if (context != nullptr) ReleaseDC(window, context);
+  }
+};
+
+}  // namespace
+
+void FitDropDownWidth(HWND dialog, HWND combo) {
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  if (count <= 0) return;
+  LRESULT longest = 0;
+  for (LRESULT i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (length > longest) longest = length;
+  }
+  if (longest == 0) return;
+  std::unique_ptr<wchar_t[]> text(new (std::nothrow) wchar_t[static_cast<size_t>(longest) + 1]);
+  if (text == nullptr) return;
+
+  LONG height = 0, widest = 0;
+  {
+    WindowContext measuring(combo);
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
+    if (font != nullptr) SelectObject(measuring.context, font);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(measuring.context, &metrics);
+    height = (metrics.tmHeight + metrics.tmExternalLeading) * static_cast<LONG>(count + 2);
+    for (LRESULT i = 0; i < count; ++i) {
+      // An entry that grew since it was measured would not fit the buffer: skip it.
+      if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) > longest) continue;
+      const LRESULT length =
+          SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.get()));
+      SIZE extent{};
+      if (length >= 0 && GetTextExtentPoint32W(measuring.context, text.get(), static_cast<int>(length), &extent) &&
+          extent.cx > widest)
+        widest = extent.cx;
+    }
+  }
+  const LONG width = widest + GetSystemMetrics(SM_CXVSCROLL);
+  SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
+  RECT window{}, dropped{};
+  GetWindowRect(combo, &window);
+  SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+  POINT topLeft = {dropped.left, dropped.top};
+  ScreenToClient(dialog, &topLeft);
+  MoveWindow(combo, topLeft.x, topLeft.y, window.right - window.left, height, TRUE);
+}

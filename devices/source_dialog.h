@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <string>
+
+#include "capture/capture_device.h"
+#include "devices/device_list.h"
+
+// The state of one "Select video capture source" dialog.
+class SourceDialog {
+ public:
+  SourceDialog() = default;
+  SourceDialog(const SourceDialog&) = delete;
+  SourceDialog& operator=(const SourceDialog&) = delete;
+  virtual ~SourceDialog();
+
+  Microsoft::WRL::ComPtr<CaptureDevice> GetSelected() const { return selected; }
+  // Fills the list with every device but the current one; 1 when none is left to offer.
+  HRESULT FillSourceList(HWND dialog);
+  // Makes `selected` a device opened on the chosen entry.
+  bool ApplySelection(HWND dialog);
+
+ private:
+  friend bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
+
+  Microsoft::WRL::ComPtr<CaptureDevice> selected;
+  DeviceList devices;
+};
+
+extern SourceDialog* g_sourceDialog;
+
+// Runs the modal dialog; true when it ended with OK and `selected` holds an opened device.
+bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
+INT_PTR CALLBACK SourceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+bool IsCurrentDeviceName(const std::wstring& name);
+bool GetComboSelectionText(HWND dialog, int control, std::wstring* text);
