@@ -3,7 +3,7 @@
 namespace modaltest {
 namespace {
 
-ModalDriver* g_active = nullptr;  // one modal window is driven at a time
+ModalDriver* g_active = nullptr;  // the innermost driver acts; outer ones wait
 
 struct Search {
   int id;
@@ -35,14 +35,14 @@ BOOL CALLBACK FirstDialog(HWND window, LPARAM parameter) {
 }  // namespace
 
 ModalDriver::ModalDriver(std::function<bool(HWND)> act, DWORD patienceMs)
-    : act_(std::move(act)), deadline_(GetTickCount() + patienceMs) {
+    : act_(std::move(act)), deadline_(GetTickCount() + patienceMs), previous_(g_active) {
   g_active = this;
   timer_ = SetTimer(nullptr, 0, 100, Tick);
 }
 
 ModalDriver::~ModalDriver() {
   KillTimer(nullptr, timer_);
-  g_active = nullptr;
+  g_active = previous_;
 }
 
 void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR, DWORD) {
@@ -59,8 +59,32 @@ void ModalDriver::OnTick() {
     GetWindowTextW(dialog, text, 256);
     caption_ = text;
   }
-  if (!acted_ && act_(dialog)) acted_ = true;
+  if (handled_.count(dialog) == 0) {
+    const std::wstring text = DialogText(dialog);
+    if (act_(dialog)) {
+      handled_.insert(dialog);
+      texts_.push_back(text);
+    }
+  }
   if (static_cast<LONG>(GetTickCount() - deadline_) > 0) PressButton(dialog, IDCANCEL);
+}
+
+static BOOL CALLBACK AppendStaticText(HWND window, LPARAM parameter) {
+  wchar_t name[16];
+  GetClassNameW(window, name, 16);
+  if (lstrcmpiW(name, L"Static") != 0) return TRUE;
+  wchar_t text[4096] = L"";
+  GetWindowTextW(window, text, 4096);
+  auto* joined = reinterpret_cast<std::wstring*>(parameter);
+  if (!joined->empty()) *joined += L"|";
+  *joined += text;
+  return TRUE;
+}
+
+std::wstring DialogText(HWND dialog) {
+  std::wstring joined;
+  EnumChildWindows(dialog, AppendStaticText, reinterpret_cast<LPARAM>(&joined));
+  return joined;
 }
 
 void PressButton(HWND dialog, int id) {

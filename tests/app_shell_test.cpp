@@ -1,0 +1,275 @@
+// The program's main window in the test process: start-up state, choosing sources, device
+// failures and loss, the Controls commands and colour changes.
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tests/support/app_fixture.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using apptest::AppTest;
+using Microsoft::WRL::ComPtr;
+using modaltest::ModalDriver;
+using simcamtest::Device;
+
+namespace {
+
+// Presses OK on every message box and records its text.
+ModalDriver AcknowledgeBoxes() {
+  return ModalDriver([](HWND box) {
+    modaltest::PressButton(box, IDOK);
+    return true;
+  });
+}
+
+bool AllControlsGreyed() {
+  for (UINT command : {CMD_FORMAT, CMD_VIDEO, CMD_INPUTS, CMD_TV_TUNER})
+    if (AppTest::ItemEnabled(command)) return false;
+  return true;
+}
+
+class Shell : public AppTest {};
+
+TEST_F(Shell, StartsWithoutDeviceControlsGreyedAndA640By480BlackClientArea) {
+  EXPECT_EQ(g_currentDevice, nullptr);
+  EXPECT_TRUE(AllControlsGreyed()) << "the resource has them enabled; start-up greys them";
+  EXPECT_EQ(GetMenuState(g_menuBar, 0, MF_BYPOSITION) & MF_GRAYED, 0u);
+  EXPECT_EQ(ClientSize().cx, 640);
+  EXPECT_EQ(ClientSize().cy, 480);
+  wchar_t title[64];
+  GetWindowTextW(g_mainWindow, title, 64);
+  EXPECT_STREQ(title, L"VANTORQ-MIRAsee");
+  EXPECT_EQ(PixelAt(320, 240), 0x000000u);
+}
+
+TEST_F(Shell, NoDeviceOrOnlyThePreviewedOneGivesOnlyTheNoDevicesBox) {
+  Register({});
+  ModalDriver boxes = AcknowledgeBoxes();
+  Command(CMD_SELECT_SOURCE);
+  ASSERT_EQ(boxes.texts().size(), 1u);
+  EXPECT_EQ(boxes.texts()[0], L"There are no available video capture devices.");
+
+  Register({Device(L"Cam")});
+  ASSERT_TRUE(Select(L"Cam"));
+  ASSERT_NE(g_currentDevice, nullptr);
+  ModalDriver again = AcknowledgeBoxes();
+  Command(CMD_SELECT_SOURCE);
+  ASSERT_EQ(again.texts().size(), 1u) << "the previewed device is not offered";
+  EXPECT_EQ(again.texts()[0], L"There are no available video capture devices.");
+  EXPECT_EQ(g_currentDevice->GetName(), L"Cam") << "the preview goes on";
+}
+
+TEST_F(Shell, SourcesAreListedAlphabeticallyAndThePreviewedTwinIsLeftOut) {
+  Register({Device(L"Zeta"), Device(L"alpha"), Device(L"Beta"), Device(L"Cam"), Device(L"Cam")});
+  std::vector<std::wstring> offered;
+  std::wstring selected;
+  ModalDriver look([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list == nullptr) return false;
+    wchar_t text[64];
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      offered.push_back(text);
+    }
+    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(list, CB_GETCURSEL, 0, 0)),
+                 reinterpret_cast<LPARAM>(text));
+    selected = text;
+    modaltest::PressButton(dialog, IDCANCEL);
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  EXPECT_EQ(offered, (std::vector<std::wstring>{L"alpha", L"Beta", L"Cam #01", L"Cam #02", L"Zeta"}));
+  EXPECT_EQ(selected, L"alpha");
+  EXPECT_EQ(g_currentDevice, nullptr) << "Cancel starts nothing";
+
+  ASSERT_TRUE(Select(L"Cam #01"));
+  offered.clear();
+  ModalDriver second([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list == nullptr) return false;
+    wchar_t text[64];
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      offered.push_back(text);
+    }
+    modaltest::PressButton(dialog, IDCANCEL);
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  EXPECT_EQ(offered, (std::vector<std::wstring>{L"alpha", L"Beta", L"Cam #02", L"Zeta"}));
+  EXPECT_EQ(g_currentDevice->GetName(), L"Cam #01") << "Cancel leaves the running preview";
+}
+
+TEST_F(Shell, ChosenDeviceRunsAndEachControlFollowsItsProbe) {
+  Register({Device(L"Card", L"crossbar = Main: Tuner Composite SVideo -> VideoDecoder\ntuner = yes"),
+            Device(L"Plain", L"filter-pages = none\nformat-pages = zero")});
+  ASSERT_TRUE(Select(L"Card"));
+  ASSERT_NE(g_currentDevice, nullptr);
+  EXPECT_TRUE(ItemEnabled(CMD_FORMAT));
+  EXPECT_TRUE(ItemEnabled(CMD_VIDEO));
+  EXPECT_TRUE(ItemEnabled(CMD_INPUTS));
+  EXPECT_TRUE(ItemEnabled(CMD_TV_TUNER));
+  ASSERT_TRUE(Select(L"Plain"));
+  EXPECT_EQ(g_currentDevice->GetName(), L"Plain");
+  EXPECT_TRUE(AllControlsGreyed());
+}
+
+TEST_F(Shell, FailingDeviceShowsItsNameAndLeavesNoDevice) {
+  Register({Device(L"Good"), Device(L"Bad %s%n%ls", L"format = MJPG 1280x720 30")});
+  ASSERT_TRUE(Select(L"Good"));
+  std::vector<std::wstring> boxes;
+  ModalDriver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list != nullptr) {
+      SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Bad"));
+      modaltest::PressButton(dialog, IDOK);
+      return true;
+    }
+    boxes.push_back(modaltest::DialogText(dialog));
+    modaltest::PressButton(dialog, IDOK);
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], L"Unable to start the selected device \"Bad %s%n%ls\"") << "the name is never a format";
+  EXPECT_EQ(g_currentDevice, nullptr) << "the previous device is not restored";
+  EXPECT_TRUE(AllControlsGreyed());
+}
+
+TEST_F(Shell, DeviceLossShowsTheBoxClosesTheDeviceAndBlanksTheWindow) {
+  Register({Device(L"Fragile", L"format = RGB24 640x480 30\nlose-after = 10")});
+  ModalDriver boxes = AcknowledgeBoxes();
+  ASSERT_TRUE(Select(L"Fragile"));
+  for (int i = 0; i < 60 && g_currentDevice != nullptr; ++i) Pump(50);
+  EXPECT_EQ(g_currentDevice, nullptr);
+  ASSERT_FALSE(boxes.texts().empty());
+  EXPECT_EQ(boxes.texts().back(), L"The device \"Fragile\" has been lost. ");
+  EXPECT_TRUE(AllControlsGreyed());
+  Pump(100);
+  EXPECT_EQ(PixelAt(40, 150), 0x000000u) << "the last frame does not stay on screen";
+}
+
+TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {
+  Command(CMD_FORMAT);  // no device: nothing happens
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(g_currentDevice, nullptr);
+  Register({Device(L"Cam")});
+  ASSERT_TRUE(Select(L"Cam"));
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  ASSERT_NE(g_currentDevice, nullptr);
+  ASSERT_NE(g_currentDevice->GetWindowlessControl(), nullptr) << "rebuilt";
+  OAFilterState state = -1;
+  ComPtr<IMediaEventEx> events = g_currentDevice->GetMediaEvent();
+  ComPtr<IMediaControl> control;
+  ASSERT_EQ(events.As(&control), S_OK);
+  control->GetState(500, &state);
+  EXPECT_EQ(state, State_Running);
+  control->Pause();
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  events = g_currentDevice->GetMediaEvent();
+  ASSERT_EQ(events.As(&control), S_OK);
+  control->GetState(500, &state);
+  EXPECT_EQ(state, State_Paused);
+}
+
+TEST_F(Shell, FormatWhoseRestartFailsShowsBothBoxesAndEndsWithoutDevice) {
+  Register({Device(L"Cam", L"format = RGB24 640x480 30\nformat = MJPG 1280x720 30")});
+  ASSERT_TRUE(Select(L"Cam"));
+  std::vector<std::wstring> boxes;
+  ModalDriver driver([&](HWND dialog) {
+    HWND list = modaltest::FindControl(dialog, 100, L"ComboBox");
+    if (list != nullptr) {  // the format page: choose the compressed format no renderer takes
+      SendMessageW(list, CB_SETCURSEL, 1, 0);
+      SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(100, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+      modaltest::PressButton(dialog, IDOK);
+      return true;
+    }
+    boxes.push_back(modaltest::DialogText(dialog));
+    modaltest::PressButton(dialog, IDOK);
+    return true;
+  });
+  Command(CMD_FORMAT);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0], L"Unable to start the selected device \"Cam\"");
+  EXPECT_EQ(boxes[1],
+            L"Unable to restart the device with the new format.\n Please select it again from the File Menu.");
+  EXPECT_EQ(g_currentDevice, nullptr);
+  EXPECT_TRUE(AllControlsGreyed());
+}
+
+TEST_F(Shell, InputsListsConnectorNamesSortedAndRoutesAtOnce) {
+  Register({Device(L"Card",
+                   L"format = RGB24 640x480 30\n"
+                   L"crossbar = Main: Tuner Composite SVideo AudioLine -> VideoDecoder AudioDecoder")});
+  ASSERT_TRUE(Select(L"Card"));
+  std::vector<std::wstring> names;
+  std::wstring selected;
+  ModalDriver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_INPUT_LIST);
+    if (list == nullptr) return false;
+    wchar_t text[64];
+    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
+      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      names.push_back(text);
+    }
+    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(list, CB_GETCURSEL, 0, 0)),
+                 reinterpret_cast<LPARAM>(text));
+    selected = text;
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // not handled: the dialog stays
+    SendMessageW(list, CB_SETCURSEL, 0, 0);     // "Video Composite"
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_INPUT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    modaltest::PressButton(dialog, IDC_DONE_BUTTON);
+    return true;
+  });
+  Command(CMD_INPUTS);
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"Video Composite", L"Video SVideo", L"Video Tuner"}));
+  EXPECT_EQ(selected, L"Video Tuner") << "the current route";
+  bool rerouted = false;
+  for (int i = 0; i < 40 && !rerouted; ++i) {
+    Pump(50);
+    rerouted = simcamtest::SameColour(PixelAt(600, 470), simcam::RoutedInputColour(1));
+  }
+  EXPECT_TRUE(rerouted) << "the picture shows the Composite input";
+}
+
+TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
+  HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN));
+  for (WPARAM key : {WPARAM{0}, WPARAM{'?'}, WPARAM{'/'}}) {
+    std::wstring caption;
+    ModalDriver driver([&](HWND box) {
+      wchar_t text[64];
+      GetWindowTextW(box, text, 64);
+      caption = text;
+      SendMessageW(box, WM_COMMAND, IDC_WEB_BUTTON, 0);  // no browser here: must not hang
+      EXPECT_TRUE(IsWindowVisible(box)) << "the box stays open";
+      modaltest::PressButton(box, IDOK);
+      return true;
+    });
+    if (key == 0) {
+      Command(CMD_ABOUT);
+    } else {
+      // Alt held while the character arrives, as the keyboard would report it.
+      BYTE keys[256];
+      GetKeyboardState(keys);
+      keys[VK_MENU] = 0x80;
+      SetKeyboardState(keys);
+      MSG message = {g_mainWindow, WM_SYSCHAR, key, 1 << 29, 0, {0, 0}};
+      EXPECT_NE(TranslateAcceleratorW(g_mainWindow, accelerators, &message), 0) << static_cast<char>(key);
+      keys[VK_MENU] = 0;
+      SetKeyboardState(keys);
+    }
+    EXPECT_EQ(caption, L"About VANTORQ-MIRAsee");
+  }
+}
+
+TEST_F(Shell, UnknownCommandsReachTheDefaultProcedureAndDeviceCommandsNeedADevice) {
+  for (UINT command : {CMD_INPUTS, CMD_VIDEO, CMD_FORMAT, CMD_TV_TUNER}) {
+    ModalDriver none([](HWND) { return true; });
+    Command(command);
+    EXPECT_FALSE(none.seen()) << command;
+  }
+  EXPECT_EQ(SendMessageW(g_mainWindow, WM_COMMAND, 4242, 0), DefWindowProcW(g_mainWindow, WM_COMMAND, 4242, 0));
+}
+
+}  // namespace

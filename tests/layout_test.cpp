@@ -1,0 +1,95 @@
+// Letterboxing, window fitting and the black surround, with the real main window.
+#include "app/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "tests/support/app_fixture.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using apptest::AppTest;
+using simcamtest::Device;
+
+namespace {
+
+using Box = std::tuple<LONG, LONG, LONG, LONG>;
+
+Box AsBox(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+Box Letterboxed(RECT rect, RECT bounds) {
+  LetterboxRect(&rect, &bounds, true);
+  return AsBox(rect);
+}
+
+TEST(Letterbox, WorkedExamples) {
+  EXPECT_EQ(Letterboxed({0, 0, 720, 576}, {0, 0, 640, 480}), (Box{20, 0, 620, 480}));
+  EXPECT_EQ(Letterboxed({0, 0, 640, 480}, {0, 0, 800, 300}), (Box{200, 0, 600, 300}));
+  EXPECT_EQ(Letterboxed({0, 0, 320, 240}, {0, 0, 640, 480}), (Box{0, 0, 640, 480})) << "equal scales fill the width";
+  EXPECT_EQ(Letterboxed({0, 0, 640, 480}, {0, 0, 0, 0}), (Box{0, 0, 0, 0})) << "a minimised window";
+  EXPECT_EQ(Letterboxed({640, 480, 0, 0}, {0, 0, 640, 960}), (Box{0, 240, 640, 720})) << "normalised first";
+  RECT rect = {0, 0, 640, 480}, bounds = {0, 0, 800, 300};
+  LetterboxRect(&rect, &bounds, false);
+  EXPECT_EQ(AsBox(rect), (Box{0, 0, 400, 300})) << "uncentred";
+}
+
+class Layout : public AppTest {
+ protected:
+  Box Destination() {
+    RECT source{}, destination{};
+    g_currentDevice->GetWindowlessControl()->GetVideoPosition(&source, &destination);
+    return AsBox(destination);
+  }
+  bool PictureAt(int x, int y) {
+    for (int i = 0; i < 40; ++i) {
+      if (simcamtest::SameColour(PixelAt(x, y), 0xffffff)) return true;
+      Pump(50);
+    }
+    return false;
+  }
+};
+
+TEST_F(Layout, SmallSourceGetsAClientAreaOfItsOwnSize) {
+  Register({Device(L"Small", L"format = RGB24 320x240 30")});
+  ASSERT_TRUE(Select(L"Small"));
+  EXPECT_EQ(ClientSize().cx, 320);
+  EXPECT_EQ(ClientSize().cy, 240);
+  EXPECT_EQ(Destination(), (Box{0, 0, 320, 240}));
+  EXPECT_TRUE(PictureAt(5, 100)) << "the picture fills the client area";
+}
+
+TEST_F(Layout, LargeSourceIsLetterboxedInto640By480WithBlackBars) {
+  Register({Device(L"Pal", L"format = RGB24 720x576 25")});
+  ASSERT_TRUE(Select(L"Pal"));
+  EXPECT_EQ(ClientSize().cx, 640);
+  EXPECT_EQ(ClientSize().cy, 480);
+  EXPECT_EQ(Destination(), (Box{20, 0, 620, 480}));
+  EXPECT_TRUE(PictureAt(30, 150));
+  EXPECT_EQ(PixelAt(10, 240), 0x000000u);
+  EXPECT_EQ(PixelAt(630, 240), 0x000000u);
+}
+
+TEST_F(Layout, ResizingLetterboxesIntoTheNewClientArea) {
+  Register({Device(L"Vga", L"format = RGB24 640x480 30")});
+  ASSERT_TRUE(Select(L"Vga"));
+  SizeClientTo(g_mainWindow, 800, 300);
+  Pump(100);
+  EXPECT_EQ(Destination(), (Box{200, 0, 600, 300}));
+  EXPECT_EQ(g_videoWidth, 400);
+  EXPECT_EQ(g_videoHeight, 300);
+  ShowWindow(g_mainWindow, SW_MINIMIZE);
+  Pump(100);
+  ShowWindow(g_mainWindow, SW_RESTORE);
+  Pump(100);
+  EXPECT_NE(g_currentDevice, nullptr) << "minimising and restoring keeps the preview";
+}
+
+TEST_F(Layout, WithoutDeviceTheWholeClientAreaIsBlack) {
+  InvalidateRect(g_mainWindow, nullptr, TRUE);
+  UpdateWindow(g_mainWindow);
+  for (POINT point : {POINT{1, 1}, POINT{320, 240}, POINT{638, 478}}) EXPECT_EQ(PixelAt(point.x, point.y), 0x000000u);
+  EXPECT_FALSE(FitWindowToVideo());
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#include "tests/support/app_fixture.h"
+
+#include "app/gdiplus_api.h"
+#include "app/layout.h"
+#include "res/resource.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/simcam_devices.h"
+
+namespace apptest {
+
+void AppTest::SetUpTestSuite() {
+  ASSERT_TRUE(simcamtest::InstallKit());
+  Gdiplus::GdiplusStartupInput startup;
+  Gdiplus::GdiplusStartup(&g_gdiplusToken, &startup, nullptr);
+  HINSTANCE module = GetModuleHandleW(nullptr);
+  LoadStringW(module, IDS_APP_TITLE, g_windowTitle, 100);
+  LoadStringW(module, IDS_WINDOW_CLASS, g_windowClassName, 100);
+  RegisterMainWindowClass(module);
+  ASSERT_TRUE(CreateMainWindow(module, SW_SHOW));
+}
+
+void AppTest::TearDownTestSuite() {
+  CloseCurrentDevice();
+  DestroyWindow(g_mainWindow);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  Gdiplus::GdiplusShutdown(g_gdiplusToken);
+}
+
+void AppTest::SetUp() {
+  CloseCurrentDevice();
+  ShowWindow(g_mainWindow, SW_RESTORE);
+  SizeClientTo(g_mainWindow, 640, 480);
+  Pump(50);
+}
+
+void AppTest::TearDown() {
+  CloseCurrentDevice();
+  simcamtest::RemoveDevices();
+  Pump(20);
+}
+
+void AppTest::Pump(DWORD milliseconds) {
+  const DWORD end = GetTickCount() + milliseconds;
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const DWORD now = GetTickCount();
+    if (static_cast<LONG>(end - now) <= 0) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+  }
+}
+
+SIZE AppTest::ClientSize() {
+  RECT client{};
+  GetClientRect(g_mainWindow, &client);
+  return {client.right, client.bottom};
+}
+
+DWORD AppTest::PixelAt(int x, int y) {
+  POINT point = {x, y};
+  ClientToScreen(g_mainWindow, &point);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, point.x, point.y);
+  ReleaseDC(nullptr, screen);
+  return static_cast<DWORD>(GetRValue(colour)) << 16 | static_cast<DWORD>(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
+bool AppTest::ItemEnabled(UINT command) {
+  return (GetMenuState(g_controlsMenu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
+}
+
+void AppTest::Register(const std::vector<simcam::DeviceProfile>& devices) {
+  ASSERT_EQ(simcamtest::ReplaceDevices(devices), S_OK);
+}
+
+bool AppTest::Select(const std::wstring& name) {
+  bool chosen = false;
+  modaltest::ModalDriver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list == nullptr) return false;
+    const LRESULT index =
+        SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    if (index < 0) return false;
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    modaltest::PressButton(dialog, IDOK);
+    chosen = true;
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  return chosen;
+}
+
+}  // namespace apptest
