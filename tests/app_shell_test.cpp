@@ -67,14 +67,8 @@ TEST_F(Shell, SourcesAreListedAlphabeticallyAndThePreviewedTwinIsLeftOut) {
   ModalDriver look([&](HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
     if (list == nullptr) return false;
-    wchar_t text[64];
-    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-      offered.push_back(text);
-    }
-    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(list, CB_GETCURSEL, 0, 0)),
-                 reinterpret_cast<LPARAM>(text));
-    selected = text;
+    offered = modaltest::ComboItems(list);
+    selected = modaltest::ComboSelection(list);
     modaltest::PressButton(dialog, IDCANCEL);
     return true;
   });
@@ -88,11 +82,7 @@ TEST_F(Shell, SourcesAreListedAlphabeticallyAndThePreviewedTwinIsLeftOut) {
   ModalDriver second([&](HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
     if (list == nullptr) return false;
-    wchar_t text[64];
-    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-      offered.push_back(text);
-    }
+    offered = modaltest::ComboItems(list);
     modaltest::PressButton(dialog, IDCANCEL);
     return true;
   });
@@ -208,14 +198,8 @@ TEST_F(Shell, InputsListsConnectorNamesSortedAndRoutesAtOnce) {
   ModalDriver driver([&](HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_INPUT_LIST);
     if (list == nullptr) return false;
-    wchar_t text[64];
-    for (LRESULT i = 0; i < SendMessageW(list, CB_GETCOUNT, 0, 0); ++i) {
-      SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-      names.push_back(text);
-    }
-    SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(list, CB_GETCURSEL, 0, 0)),
-                 reinterpret_cast<LPARAM>(text));
-    selected = text;
+    names = modaltest::ComboItems(list);
+    selected = modaltest::ComboSelection(list);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // not handled: the dialog stays
     SendMessageW(list, CB_SETCURSEL, 0, 0);     // "Video Composite"
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_INPUT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_device.h"
-#include "tests/support/capture_device_inspector.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"

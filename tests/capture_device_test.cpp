@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/pin_lookup.h"
-#include "tests/support/capture_device_inspector.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 

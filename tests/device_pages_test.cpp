@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_device.h"
-#include "tests/support/capture_device_inspector.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"

@@ -6,7 +6,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
-#include "tests/support/capture_device_inspector.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;

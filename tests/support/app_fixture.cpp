@@ -4,6 +4,7 @@
 #include "app/layout.h"
 #include "res/resource.h"
 #include "tests/support/modal_driver.h"
+#include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
 namespace apptest {
@@ -41,19 +42,7 @@ void AppTest::TearDown() {
   Pump(20);
 }
 
-void AppTest::Pump(DWORD milliseconds) {
-  const DWORD end = GetTickCount() + milliseconds;
-  for (;;) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    const DWORD now = GetTickCount();
-    if (static_cast<LONG>(end - now) <= 0) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-  }
-}
+void AppTest::Pump(DWORD milliseconds) { simcamtest::PumpMessages(milliseconds); }
 
 SIZE AppTest::ClientSize() {
   RECT client{};

@@ -43,6 +43,9 @@ class ModalDriver {
 
 // The texts of a dialog's static controls, joined by "|" (a message box's text is one of them).
 std::wstring DialogText(HWND dialog);
+// The entries of a combo box in its order, and the selected one (empty when none).
+std::vector<std::wstring> ComboItems(HWND combo);
+std::wstring ComboSelection(HWND combo);
 // Presses a dialog's button (IDOK, IDCANCEL, ...) as a click would.
 void PressButton(HWND dialog, int id);
 // The first descendant window of `parent` with this control id and class, or null.

@@ -44,7 +44,9 @@ TestWindow::~TestWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-void TestWindow::Pump(DWORD milliseconds) const {
+void TestWindow::Pump(DWORD milliseconds) const { PumpMessages(milliseconds); }
+
+void PumpMessages(DWORD milliseconds) {
   const DWORD end = GetTickCount() + milliseconds;
   for (;;) {
     MSG message;

@@ -47,6 +47,9 @@ class PreviewGraph {
   simcam::StreamStats Stats() const;
 };
 
+// Runs this thread's messages for `milliseconds`.
+void PumpMessages(DWORD milliseconds);
+
 // Objects and references of the kit alive in this process.
 LONG KitLiveObjects();
 LONG KitLiveReferences();

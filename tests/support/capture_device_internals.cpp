@@ -1,4 +1,4 @@
-#include "tests/support/capture_device_inspector.h"
+#include "tests/support/capture_device_internals.h"
 
 #include <wrl/client.h>
 
