@@ -9,7 +9,12 @@ register_devices
 wine "$BUILD/bin/mirasee.exe" &
 app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
-main=$(xdotool search --sync --onlyvisible --name '^VANTORQ-MIRAsee$' | head -1)
+main=
+for _ in $(seq 1 50); do
+  main=$(xdotool search --onlyvisible --name '^VANTORQ-MIRAsee$' 2>/dev/null | head -1) && [ -n "$main" ] && break
+  sleep 0.2
+done
+[ -n "$main" ] || { echo "the program's window did not show" >&2; exit 1; }
 keys() { xdotool windowfocus --sync "$main" 2>/dev/null || true; xdotool key --delay 200 "$@"; }
 shot 1-start
 keys alt+f Return

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end tests of the real program: started as its own process under Wine on the current
 # (Xvfb) display, driven with real keys (xdotool) and our window driver, checked on the screen.
-# Usage: program_test.sh BIN-FOLDER. Needs DISPLAY and WINEPREFIX set, as scripts/test sets them.
+# Usage: program_test.sh BIN-FOLDER [SCENARIO...]. Needs DISPLAY and WINEPREFIX set, as
+# scripts/lib/on-display.sh sets them.
 set -u
 BIN=$1
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -24,7 +25,14 @@ start_app() {
   wine "$BIN/mirasee.exe" >/dev/null 2>&1 &
   app_pid=$!
   read -r cx cy cw ch < <(driver client 20000) || true
-  main=$(xdotool search --sync --onlyvisible --name '^VANTORQ-MIRAsee$' 2>/dev/null | head -1)
+  main=
+  local i
+  for i in $(seq 1 50); do
+    main=$(xdotool search --onlyvisible --name '^VANTORQ-MIRAsee$' 2>/dev/null | head -1)
+    [ -n "$main" ] && return 0
+    sleep 0.2
+  done
+  fail "the main window did not show"
 }
 
 stop_app() {
