@@ -43,3 +43,10 @@ build_windows() {
 with_display() {
   xvfb-run -a -s "$XVFB_SCREEN" bash "$ROOT/scripts/lib/on-display.sh" "$@"
 }
+
+# The demo's devices: a webcam and a capture card with chained crossbars and a tuner.
+register_devices() {
+  wine "$BUILD/bin/simcam.exe" remove --all
+  wine "$BUILD/bin/simcam.exe" add "$(winepath -w "$ROOT/simcam/profiles/webcam.txt")"
+  wine "$BUILD/bin/simcam.exe" add "$(winepath -w "$ROOT/simcam/profiles/capture-card.txt")"
+}
