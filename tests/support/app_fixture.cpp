@@ -50,14 +50,7 @@ SIZE AppTest::ClientSize() {
   return {client.right, client.bottom};
 }
 
-DWORD AppTest::PixelAt(int x, int y) {
-  POINT point = {x, y};
-  ClientToScreen(g_mainWindow, &point);
-  HDC screen = GetDC(nullptr);
-  const COLORREF colour = GetPixel(screen, point.x, point.y);
-  ReleaseDC(nullptr, screen);
-  return static_cast<DWORD>(GetRValue(colour)) << 16 | static_cast<DWORD>(GetGValue(colour)) << 8 | GetBValue(colour);
-}
+DWORD AppTest::PixelAt(int x, int y) { return simcamtest::ClientPixel(g_mainWindow, x, y); }
 
 bool AppTest::ItemEnabled(UINT command) {
   return (GetMenuState(g_controlsMenu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;

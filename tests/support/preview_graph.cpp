@@ -60,9 +60,11 @@ void PumpMessages(DWORD milliseconds) {
   }
 }
 
-DWORD TestWindow::PixelAt(int x, int y) const {
+DWORD TestWindow::PixelAt(int x, int y) const { return ClientPixel(window_, x, y); }
+
+DWORD ClientPixel(HWND window, int x, int y) {
   POINT point = {x, y};
-  ClientToScreen(window_, &point);
+  ClientToScreen(window, &point);
   HDC screen = GetDC(nullptr);
   const COLORREF colour = GetPixel(screen, point.x, point.y);
   ReleaseDC(nullptr, screen);

@@ -47,6 +47,9 @@ class PreviewGraph {
   simcam::StreamStats Stats() const;
 };
 
+// The colour drawn at client point (x, y) of `window`, read from the screen, as 0xRRGGBB.
+DWORD ClientPixel(HWND window, int x, int y);
+
 // Runs this thread's messages for `milliseconds`.
 void PumpMessages(DWORD milliseconds);
 
