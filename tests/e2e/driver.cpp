@@ -10,10 +10,46 @@ namespace {
 
 const wchar_t kMainClass[] = L"VANTORQMIRASEE";
 
-HWND WaitWindow(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs) {
+// A control with this id anywhere below a window (property pages nest it in a child dialog).
+HWND FindDescendant(HWND parent, int id) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == id) return child;
+    if (HWND found = FindDescendant(child, id)) return found;
+  }
+  return nullptr;
+}
+
+struct DialogQuery {
+  int controlId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialogHolding(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<DialogQuery*>(param);
+  wchar_t name[16];
+  GetClassNameW(window, name, 16);
+  if (lstrcmpW(name, L"#32770") != 0 || !IsWindowVisible(window) || FindDescendant(window, query->controlId) == nullptr)
+    return TRUE;
+  query->found = window;
+  return FALSE;
+}
+
+// Caption "*" stands for any dialog holding the control; frames opened by the system have no
+// caption of ours.
+HWND FindDialog(const wchar_t* caption, int controlId) {
+  if (lstrcmpW(caption, L"*") != 0) {
+    HWND window = FindWindowW(L"#32770", caption);
+    return window != nullptr && IsWindowVisible(window) ? window : nullptr;
+  }
+  DialogQuery query = {controlId, nullptr};
+  EnumWindows(MatchDialogHolding, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+HWND WaitWindow(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs, int controlId = 0) {
   const DWORD end = GetTickCount() + timeoutMs;
   for (;;) {
-    HWND window = FindWindowW(className, caption);
+    HWND window = lstrcmpW(className, L"#32770") == 0 ? FindDialog(caption, controlId) : FindWindowW(className, caption);
     if (window != nullptr && IsWindowVisible(window)) return window;
     if (static_cast<LONG>(GetTickCount() - end) > 0) return nullptr;
     Sleep(50);
@@ -40,16 +76,6 @@ int Client(DWORD timeoutMs) {
   return 0;
 }
 
-// "enabled" or "greyed" for each Controls command, in menu order.
-int MenuState() {
-  HWND main = FindWindowW(kMainClass, nullptr);
-  if (main == nullptr) return 1;
-  HMENU controls = GetSubMenu(GetMenu(main), 1);
-  for (UINT command : {32781u, 32780u, 32779u, 32782u})
-    std::wprintf(L"%ls\n", (GetMenuState(controls, command, MF_BYCOMMAND) & MF_GRAYED) ? L"greyed" : L"enabled");
-  return 0;
-}
-
 // Prints the texts of the dialog with this caption once it shows.
 int Dialog(const wchar_t* caption, DWORD timeoutMs) {
   HWND dialog = WaitWindow(L"#32770", caption, timeoutMs);
@@ -59,9 +85,28 @@ int Dialog(const wchar_t* caption, DWORD timeoutMs) {
 }
 
 int Press(const wchar_t* caption, int id, DWORD timeoutMs) {
-  HWND dialog = WaitWindow(L"#32770", caption, timeoutMs);
+  HWND dialog = WaitWindow(L"#32770", caption, timeoutMs, id);
   if (dialog == nullptr) return 1;
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  return 0;
+}
+
+// Asks the main window to close, as its close box would.
+int CloseMain() {
+  HWND main = FindWindowW(kMainClass, nullptr);
+  return main != nullptr && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
+// Selects a combo box entry as the user would, so the dialog hears CBN_SELCHANGE; prints the entry.
+int Choose(const wchar_t* caption, int id, int index, DWORD timeoutMs) {
+  HWND dialog = WaitWindow(L"#32770", caption, timeoutMs, id);
+  HWND list = dialog != nullptr ? FindDescendant(dialog, id) : nullptr;
+  if (list == nullptr || SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) return 1;
+  SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  wchar_t text[256] = L"";
+  // GetWindowText would answer another process's window with its caption, not the selection.
+  SendMessageW(list, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+  std::wprintf(L"%ls\n", text);
   return 0;
 }
 
@@ -76,8 +121,10 @@ int Gone(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs) {
 
 int Usage() {
   std::fputws(
-      L"usage: e2e_driver client [ms] | menu | dialog CAPTION [ms] | press CAPTION ID [ms] |\n"
-      L"       gone-main [ms] | gone CAPTION [ms]\n",
+      L"usage: e2e_driver client [ms] | dialog CAPTION [ms] | press CAPTION ID [ms] |\n"
+      L"       choose CAPTION ID INDEX [ms] | close-main | gone-main [ms] |\n"
+      L"       gone CAPTION [ms]\n"
+      L"CAPTION \"*\" in press and choose: any dialog holding control ID.\n",
       stderr);
   return 2;
 }
@@ -91,10 +138,13 @@ int wmain(int argc, wchar_t** argv) {
     return argc > index ? static_cast<DWORD>(std::wcstoul(argv[index], nullptr, 10)) : 10000u;
   };
   if (command == L"client") return Client(timeout(2));
-  if (command == L"menu") return MenuState();
   if (command == L"dialog" && argc >= 3) return Dialog(argv[2], timeout(3));
   if (command == L"press" && argc >= 4)
     return Press(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)), timeout(4));
+  if (command == L"choose" && argc >= 5)
+    return Choose(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)),
+                  static_cast<int>(std::wcstol(argv[4], nullptr, 10)), timeout(5));
+  if (command == L"close-main") return CloseMain();
   if (command == L"gone-main") return Gone(kMainClass, nullptr, timeout(2));
   if (command == L"gone" && argc >= 3) return Gone(L"#32770", argv[2], timeout(3));
   return Usage();

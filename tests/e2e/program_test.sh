@@ -7,12 +7,22 @@ set -u
 BIN=$1
 HERE=$(cd "$(dirname "$0")" && pwd)
 SHOTS=$(mktemp -d)
+FAILURES=${E2E_FAILURES:-$BIN/../e2e-failures}
+failure_shots=0
 passed=0
 failed=0
 app_pid=
 
 driver() { wine "$BIN/e2e_driver.exe" "$@" 2>/dev/null | tr -d '\r'; }
-fail() { echo "  FAILED: $*"; scenario_ok=0; }
+# Keeps what the screen showed at the failure, for the reader of a CI log.
+fail() {
+  echo "  FAILED: $*"
+  [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null && echo "  (the program had ended; its log:)" &&
+    grep -v -e wine32 -e multiarch -e 'dpkg --add' -e 'apt-get install' "$SHOTS/program.log" | tail -15 | sed 's/^/    /'
+  scenario_ok=0
+  mkdir -p "$FAILURES"
+  import -window root "$FAILURES/$current-$((++failure_shots)).png" 2>/dev/null
+}
 expect_eq() { [ "$1" = "$2" ] || fail "$3: expected '$2', got '$1'"; }
 
 register() {
@@ -22,7 +32,7 @@ register() {
 }
 
 start_app() {
-  wine "$BIN/mirasee.exe" >/dev/null 2>&1 &
+  WINEDEBUG=err+all,warn+seh wine "$BIN/mirasee.exe" >/dev/null 2>"$SHOTS/program.log" &
   app_pid=$!
   read -r cx cy cw ch < <(driver client 20000) || true
   main=
@@ -37,7 +47,7 @@ start_app() {
 
 stop_app() {
   if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
-    [ -n "${main:-}" ] && xdotool key --window "$main" alt+F4 2>/dev/null
+    driver close-main >/dev/null
     driver gone-main 5000 >/dev/null || kill "$app_pid" 2>/dev/null
     wait "$app_pid" 2>/dev/null
   fi
@@ -82,6 +92,7 @@ select_first_source() {
 scenario() {
   scenario_ok=1
   echo "scenario: $1"
+  current=$1
   "$1"
   stop_app
   if [ "$scenario_ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
@@ -117,6 +128,45 @@ letterbox_and_resize() {
   # Border pixels are stale under Wine right after a resize; the picture's new place is not.
   local width=$((ch * 720 / 576))
   wait_pixel $(((cw - width) / 2 + width / 16)) $((ch / 3)) FFFFFF || fail "the picture did not move into the new letterbox"
+}
+
+# Controls is the menu bar's second menu: it is reached from File, as a keyboard user would.
+controls_command() {  # position of the command in the Controls menu, from 0
+  local steps=(alt+f Right) i
+  for ((i = 0; i < $1; i++)); do steps+=(Down); done
+  keys "${steps[@]}" Return
+}
+
+switch_input() {
+  register pal.txt
+  start_app
+  select_first_source
+  wait_pixel 600 470 FF8000 || fail "the first input (Tuner) is not routed at start"
+  controls_command 2
+  local chosen
+  chosen=$(driver choose Properties 1001 0)  # the list is sorted: Composite comes first
+  expect_eq "$chosen" "Video Composite" "first entry of the input list"
+  wait_pixel 600 470 00C080 || fail "the picture does not show the Composite input"
+  driver press Properties 1000 >/dev/null
+  driver gone Properties 5000 >/dev/null || fail "Done did not close the input dialog"
+}
+
+change_format() {
+  register formats.txt
+  start_app
+  select_first_source
+  wait_pixel 40 150 FFFFFF || fail "the picture is not drawn"
+  controls_command 0
+  driver choose '*' 100 1 >/dev/null || fail "the format page did not open"
+  driver press '*' 1 >/dev/null
+  local i
+  for i in $(seq 1 50); do
+    read -r cx cy cw ch < <(driver client)
+    [ "$cw $ch" = "320 240" ] && break
+    sleep 0.2
+  done
+  expect_eq "$cw $ch" "320 240" "client area after choosing 320x240"
+  wait_pixel 20 80 FFFFFF || fail "the picture is not drawn at the new size"
 }
 
 device_loss() {
@@ -161,7 +211,7 @@ close_box() {
 }
 
 scenarios=("${@:2}")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(startup choose_device letterbox_and_resize device_loss about_box exit_command close_box)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(startup choose_device letterbox_and_resize switch_input change_format device_loss about_box exit_command close_box)
 for name in "${scenarios[@]}"; do
   scenario "$name"
 done
