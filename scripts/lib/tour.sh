@@ -3,35 +3,34 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 SHOTS=$1
-shot() { sleep 1.5; import -window root "$SHOTS/$1.png"; echo "  $SHOTS/$1.png"; }
+SOURCE_DIALOG='Select video capture source'
+shot() { sleep 1.5; import -window root -crop 1000x700+0+0 +repage "$SHOTS/$1.png"; echo "  $SHOTS/$1.png"; }
+driver() { wine "$BUILD/bin/e2e_driver.exe" "$@" >/dev/null 2>&1; }
+
+choose_source() {  # index in the sorted list
+  keys alt+f Return
+  driver choose "$SOURCE_DIALOG" 1002 "$1"
+  driver press "$SOURCE_DIALOG" 1
+}
 
 register_devices
 wine "$BUILD/bin/mirasee.exe" &
 app=$!
 trap 'kill $app 2>/dev/null || true' EXIT
-main=
-for _ in $(seq 1 50); do
-  main=$(xdotool search --onlyvisible --name '^VANTORQ-MIRAsee$' 2>/dev/null | head -1) && [ -n "$main" ] && break
-  sleep 0.2
-done
-[ -n "$main" ] || { echo "the program's window did not show" >&2; exit 1; }
+driver client 20000 || { echo "the program's window did not show" >&2; exit 1; }
+main=$(xdotool search --onlyvisible --name '^VANTORQ-MIRAsee$' | head -1)
 keys() { xdotool windowfocus --sync "$main" 2>/dev/null || true; xdotool key --delay 200 "$@"; }
 shot 1-start
-keys alt+f Return
-sleep 1.5
-xdotool key End Return  # "SimCam Webcam", the last in the sorted list
+choose_source 1  # "SimCam Webcam"
 shot 2-webcam
-xdotool windowsize "$main" 900 420
+driver resize-main 900 420
 shot 3-resized
-keys alt+f Return
-sleep 1.5
-xdotool key Home Return  # "SimCam Capture Card"
+choose_source 0  # "SimCam Capture Card"
 shot 4-capture-card
 keys alt+f Right Down Down Return  # Controls > Inputs...
-sleep 1.5
-xdotool key Tab Down
 shot 5-input-dialog
-xdotool key Escape
+driver choose Properties 1001 0
 shot 6-new-input
-keys alt+F4
+driver press Properties 1000
+driver close-main
 wait $app || true

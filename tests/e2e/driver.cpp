@@ -97,6 +97,12 @@ int CloseMain() {
   return main != nullptr && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+// Gives the main window this outer size, as dragging its border would.
+int ResizeMain(int width, int height) {
+  HWND main = FindWindowW(kMainClass, nullptr);
+  return main != nullptr && SetWindowPos(main, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER) ? 0 : 1;
+}
+
 // Selects a combo box entry as the user would, so the dialog hears CBN_SELCHANGE; prints the entry.
 int Choose(const wchar_t* caption, int id, int index, DWORD timeoutMs) {
   HWND dialog = WaitWindow(L"#32770", caption, timeoutMs, id);
@@ -122,8 +128,8 @@ int Gone(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs) {
 int Usage() {
   std::fputws(
       L"usage: e2e_driver client [ms] | dialog CAPTION [ms] | press CAPTION ID [ms] |\n"
-      L"       choose CAPTION ID INDEX [ms] | close-main | gone-main [ms] |\n"
-      L"       gone CAPTION [ms]\n"
+      L"       choose CAPTION ID INDEX [ms] | close-main |\n"
+      L"       resize-main WIDTH HEIGHT | gone-main [ms] | gone CAPTION [ms]\n"
       L"CAPTION \"*\" in press and choose: any dialog holding control ID.\n",
       stderr);
   return 2;
@@ -145,6 +151,8 @@ int wmain(int argc, wchar_t** argv) {
     return Choose(argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)),
                   static_cast<int>(std::wcstol(argv[4], nullptr, 10)), timeout(5));
   if (command == L"close-main") return CloseMain();
+  if (command == L"resize-main" && argc >= 4)
+    return ResizeMain(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
   if (command == L"gone-main") return Gone(kMainClass, nullptr, timeout(2));
   if (command == L"gone" && argc >= 3) return Gone(L"#32770", argv[2], timeout(3));
   return Usage();
