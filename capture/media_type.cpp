@@ -11,7 +11,9 @@ void InitMediaType(AM_MEDIA_TYPE* type) {
 HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source) {
   *target = *source;
   HRESULT result = S_OK;
-  if (source->cbFormat != 0) {
+  // A driver's type claiming a format block it does not have is copied without one.
+  if (source->pbFormat == nullptr) target->cbFormat = 0;
+  if (target->cbFormat != 0) {
     target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source->cbFormat));
     if (target->pbFormat != nullptr) {
       std::memcpy(target->pbFormat, source->pbFormat, source->cbFormat);

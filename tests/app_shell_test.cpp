@@ -23,12 +23,6 @@ ModalDriver AcknowledgeBoxes() {
   });
 }
 
-bool AllControlsGreyed() {
-  for (UINT command : {CMD_FORMAT, CMD_VIDEO, CMD_INPUTS, CMD_TV_TUNER})
-    if (AppTest::ItemEnabled(command)) return false;
-  return true;
-}
-
 class Shell : public AppTest {};
 
 TEST_F(Shell, StartsWithoutDeviceControlsGreyedAndA640By480BlackClientArea) {

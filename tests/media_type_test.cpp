@@ -72,6 +72,18 @@ TEST(MediaType, ZeroSizedFormatIsNeverTouched) {
   copy.Reinitialize();
 }
 
+TEST(MediaType, SizeWithoutABlockIsCopiedAsNoBlock) {
+  AM_MEDIA_TYPE source;
+  InitMediaType(&source);
+  source.formattype = FORMAT_VideoInfo;
+  source.cbFormat = sizeof(VIDEOINFOHEADER);  // a driver's claim with nothing behind it
+  AM_MEDIA_TYPE copy;
+  EXPECT_EQ(CopyMediaType(&copy, &source), S_OK);
+  EXPECT_EQ(copy.cbFormat, 0u);
+  EXPECT_EQ(copy.pbFormat, nullptr);
+  FreeMediaType(&copy);
+}
+
 TEST(MediaType, FreeingTwiceFreesOnce) {
   Unknown* unknown = new Unknown;
   unknown->AddRef();

@@ -46,7 +46,8 @@ TEST(Profile, MistakesNameTheirLineAndYieldNoDevice) {
       {L"name = x\n", L"line 1: settings before the first [device]"},
       {L"[device]\n\nformat = RGB24 0x480 30\n", L"line 3: format takes: RGB24|RGB32|YUY2|MJPG WxH FPS [vih2]"},
       {L"[device]\ncolour = red\n", L"line 2: unknown key 'colour'"},
-      {L"[device]\nfail = Route zero E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT"},
+      {L"[device]\nfail = Route zero E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
+      {L"[device]\nfail = Route 1 E_FAIL anyone\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\ncrossbar = A: Composite<B.0 -> VideoDecoder\n", L"crossbar input fed by unknown crossbar output B"},
       {L"[device]\ndefault-format = 9\n", L"default-format is beyond the formats"},
   };

@@ -175,6 +175,24 @@ TEST_F(SimCamKit, InjectedFaultFiresExactlyAtTheKthCall) {
   }
 }
 
+TEST_F(SimCamKit, ProgramOnlyFaultsCountOnlyTheExecutablesOwnCalls) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"fail = EnumPins 1 E_FAIL program"));
+  ASSERT_NE(capture, nullptr);
+  simcamtest::ResetKitCallCounts();
+  simcamtest::TestWindow window(320, 240);
+  {
+    simcamtest::PreviewGraph graph(capture.Get(), window.handle());
+    ASSERT_EQ(graph.result, S_OK) << "the graph's own pin enumerations are not the program's";
+    EXPECT_GT(simcamtest::KitCallCount(L"EnumPins", false), 0);
+    EXPECT_EQ(simcamtest::KitCallCount(L"EnumPins", true), 0);
+  }
+  ComPtr<IEnumPins> pins;
+  EXPECT_EQ(capture->EnumPins(&pins), E_FAIL);
+  EXPECT_EQ(capture->EnumPins(&pins), S_OK);
+  EXPECT_EQ(simcamtest::KitCallCount(L"EnumPins", true), 2);
+  EXPECT_EQ(simcamtest::KitInjectedFaults(), 1);
+}
+
 TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
   ComPtr<IBaseFilter> capture = Only(Device(L"Cam"));
   ComPtr<ISpecifyPropertyPages> pages;

@@ -46,5 +46,10 @@ inline constexpr CLSID CLSID_SimCamTunerPage = {
 
 // DLL exports: objects of the kit alive, and references held on them, across the process.
 using LiveCountFunction = LONG(__stdcall*)();
+// DLL exports: how often the named method was called across the process since the last reset (the
+// methods a profile's `fail` line can name; all calls, or only the main executable's own), the
+// faults injected since, and the reset.
+using CallCountFunction = LONG(__stdcall*)(const WCHAR* method, BOOL programOnly);
+using ResetCallCountsFunction = void(__stdcall*)();
 
 }  // namespace simcam

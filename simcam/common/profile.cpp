@@ -46,8 +46,12 @@ bool ParseHresult(const std::wstring& text, HRESULT* result) {
 // "Method K RESULT"
 bool ParseFault(const std::wstring& value, std::wstring* method, FaultSpec* fault) {
   std::wistringstream words(value);
-  std::wstring callText, resultText, rest;
-  if (!(words >> *method >> callText >> resultText) || (words >> rest)) return false;
+  std::wstring callText, resultText, caller, rest;
+  if (!(words >> *method >> callText >> resultText)) return false;
+  if (words >> caller) {
+    if (caller != L"program" || (words >> rest)) return false;
+    fault->programOnly = true;
+  }
   wchar_t* end = nullptr;
   const long call = std::wcstol(callText.c_str(), &end, 10);
   if (*end != L'\0' || call < 1) return false;
@@ -206,7 +210,7 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
   } else if (key == L"fail") {
     std::wstring method;
     FaultSpec fault;
-    if (!ParseFault(value, &method, &fault)) return *error = L"fail takes: Method call-number HRESULT", false;
+    if (!ParseFault(value, &method, &fault)) return *error = L"fail takes: Method call-number HRESULT [program]", false;
     device->faults[method] = fault;
   } else {
     return *error = L"unknown key '" + key + L"'", false;

@@ -31,10 +31,12 @@ struct CrossbarSpec {
   std::vector<CrossbarPinSpec> outputs;
 };
 
-// The k-th call (1-based) of the named method fails with `result`.
+// The k-th call (1-based) of the named method fails with `result`; with `programOnly`, only calls
+// made from the process's main executable are counted (not the platform's own calls).
 struct FaultSpec {
   int call = 0;
   HRESULT result = S_OK;
+  bool programOnly = false;
 };
 
 // One simulated device as the profile text describes it.

@@ -201,6 +201,8 @@ std::vector<StreamPin*> CaptureFilter::streamPins() {
 }
 
 HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) {
+  // Unplugged hardware does not start again, whichever graph it is put in.
+  if (lost_ && from == State_Stopped && to != State_Stopped) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
   for (StreamPin* pin : streamPins()) {
     if (to == State_Stopped) {
       pin->Deactivate();

@@ -54,6 +54,7 @@ STDMETHODIMP CrossbarFilter::QueryInterface(REFIID iid, void** object) {
 
 STDMETHODIMP CrossbarFilter::get_PinCounts(LONG* outputs, LONG* inputs) {
   if (outputs == nullptr || inputs == nullptr) return E_POINTER;
+  *outputs = *inputs = 0;
   const HRESULT injected = faults().Check(L"get_PinCounts");
   if (injected != S_OK) return injected;
   *outputs = static_cast<LONG>(layout().outputs.size());
@@ -94,6 +95,7 @@ STDMETHODIMP CrossbarFilter::get_IsRoutedTo(LONG output, LONG* input) {
 
 STDMETHODIMP CrossbarFilter::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) {
   if (related == nullptr || type == nullptr) return E_POINTER;
+  *related = *type = 0;
   const HRESULT injected = faults().Check(L"get_CrossbarPinInfo");
   if (injected != S_OK) return injected;
   const auto& list = isInput ? layout().inputs : layout().outputs;

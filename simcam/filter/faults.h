@@ -10,6 +10,12 @@
 
 namespace simcam {
 
+// True when the kit's method now running was called from the process's main executable.
+bool CalledFromProgram();
+// The process-wide count of calls of each method, which a fault plan could fail.
+void TallyCall(const wchar_t* method, bool fromProgram);
+void TallyInjection();
+
 // Makes the k-th call of a named method fail, as the device's profile asks.
 class FaultPlan {
  public:
@@ -17,19 +23,26 @@ class FaultPlan {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_ = faults;
     calls_.clear();
+    programCalls_.clear();
   }
   // S_OK, or the injected result when this call is the one that must fail.
   HRESULT Check(const wchar_t* method) {
+    const bool fromProgram = CalledFromProgram();
+    TallyCall(method, fromProgram);
     std::lock_guard<std::mutex> lock(mutex_);
     const int call = ++calls_[method];
+    const int programCall = fromProgram ? ++programCalls_[method] : 0;
     const auto fault = faults_.find(method);
-    return fault != faults_.end() && fault->second.call == call ? fault->second.result : S_OK;
+    if (fault == faults_.end() || (fault->second.programOnly ? programCall : call) != fault->second.call) return S_OK;
+    TallyInjection();
+    return fault->second.result;
   }
 
  private:
   std::mutex mutex_;
   std::map<std::wstring, FaultSpec> faults_;
   std::map<std::wstring, int> calls_;
+  std::map<std::wstring, int> programCalls_;
 };
 
 }  // namespace simcam

@@ -184,6 +184,7 @@ STDMETHODIMP PinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
 
 STDMETHODIMP PinBase::QueryPinInfo(PIN_INFO* info) {
   if (info == nullptr) return E_POINTER;
+  *info = PIN_INFO{};
   const HRESULT injected = filter_->faults().Check(L"QueryPinInfo");
   if (injected != S_OK) return injected;
   info->pFilter = filter_;

@@ -130,6 +130,7 @@ STDMETHODIMP StreamPin::GetFormat(AM_MEDIA_TYPE** type) {
 
 STDMETHODIMP StreamPin::GetNumberOfCapabilities(int* count, int* size) {
   if (count == nullptr || size == nullptr) return E_POINTER;
+  *count = *size = 0;
   const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities");
   if (injected != S_OK) return injected;
   *count = static_cast<int>(device_->profile().formats.size());

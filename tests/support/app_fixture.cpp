@@ -56,6 +56,12 @@ bool AppTest::ItemEnabled(UINT command) {
   return (GetMenuState(g_controlsMenu, command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED)) == 0;
 }
 
+bool AppTest::AllControlsGreyed() {
+  for (UINT command : {CMD_FORMAT, CMD_VIDEO, CMD_INPUTS, CMD_TV_TUNER})
+    if (ItemEnabled(command)) return false;
+  return true;
+}
+
 void AppTest::Register(const std::vector<simcam::DeviceProfile>& devices) {
   ASSERT_EQ(simcamtest::ReplaceDevices(devices), S_OK);
 }

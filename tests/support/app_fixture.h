@@ -26,6 +26,7 @@ class AppTest : public testing::Test {
   // The colour at a client point of the main window, as 0xRRGGBB.
   static DWORD PixelAt(int x, int y);
   static bool ItemEnabled(UINT command);
+  static bool AllControlsGreyed();
   // Registers the devices, then runs File > Select Source and confirms the entry `name`.
   static bool Select(const std::wstring& name);
   static void Register(const std::vector<simcam::DeviceProfile>& devices);

@@ -37,7 +37,7 @@ BOOL CALLBACK FirstDialog(HWND window, LPARAM parameter) {
 ModalDriver::ModalDriver(std::function<bool(HWND)> act, DWORD patienceMs)
     : act_(std::move(act)), deadline_(GetTickCount() + patienceMs), previous_(g_active) {
   g_active = this;
-  timer_ = SetTimer(nullptr, 0, 100, Tick);
+  timer_ = SetTimer(nullptr, 0, 20, Tick);
 }
 
 ModalDriver::~ModalDriver() {

@@ -20,10 +20,15 @@ ATOM RegisterTestClass() {
   return RegisterClassW(&windowClass);
 }
 
-LONG CallKitCounter(const char* name) {
+template <typename Function>
+Function KitExport(const char* name) {
   HMODULE kit = GetModuleHandleW(L"simcam.dll");
-  if (kit == nullptr) return 0;  // never loaded: nothing alive
-  const auto counter = reinterpret_cast<simcam::LiveCountFunction>(reinterpret_cast<void*>(GetProcAddress(kit, name)));
+  return kit != nullptr ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kit, name))) : nullptr;
+}
+
+LONG CallKitCounter(const char* name) {
+  if (GetModuleHandleW(L"simcam.dll") == nullptr) return 0;  // never loaded: nothing alive
+  const auto counter = KitExport<simcam::LiveCountFunction>(name);
   return counter != nullptr ? counter() : -1;
 }
 
@@ -131,6 +136,17 @@ simcam::StreamStats PreviewGraph::Stats() const {
 LONG KitLiveObjects() { return CallKitCounter("SimCamLiveObjects"); }
 
 LONG KitLiveReferences() { return CallKitCounter("SimCamLiveReferences"); }
+
+LONG KitCallCount(const wchar_t* method, bool programOnly) {
+  const auto count = KitExport<simcam::CallCountFunction>("SimCamCallCount");
+  return count != nullptr ? count(method, programOnly) : 0;
+}
+
+LONG KitInjectedFaults() { return CallKitCounter("SimCamInjectedFaults"); }
+
+void ResetKitCallCounts() {
+  if (const auto reset = KitExport<simcam::ResetCallCountsFunction>("SimCamResetCallCounts")) reset();
+}
 
 bool SameColour(DWORD a, DWORD b, int tolerance) {
   for (int shift = 0; shift <= 16; shift += 8)

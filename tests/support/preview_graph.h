@@ -56,6 +56,11 @@ void PumpMessages(DWORD milliseconds);
 // Objects and references of the kit alive in this process.
 LONG KitLiveObjects();
 LONG KitLiveReferences();
+// Calls of a method the kit could fail (all, or only the test executable's own), and faults
+// injected, since the last reset (0 before the kit is loaded).
+LONG KitCallCount(const wchar_t* method, bool programOnly);
+LONG KitInjectedFaults();
+void ResetKitCallCounts();
 
 // Colours closer than this per channel count as the same (scaling blends edges).
 bool SameColour(DWORD a, DWORD b, int tolerance = 24);

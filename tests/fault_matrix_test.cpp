@@ -1,0 +1,211 @@
+// Every device call the program makes, failed once each: the program must answer with the message
+// and state its design prescribes and release everything the device handed out. Only the
+// program's own calls are counted and failed; the platform's graph calls the device too, but how
+// it copes with a failing driver is not the program's to decide.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/support/app_fixture.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/preview_graph.h"
+#include "tests/support/simcam_devices.h"
+
+using apptest::AppTest;
+using simcamtest::Device;
+
+namespace {
+
+const wchar_t kName[] = L"Faulty Card";
+const wchar_t kCard[] =
+    L"format = RGB24 640x480 30\n"
+    L"format = RGB24 320x240 30\n"
+    L"preview-pin = category\n"
+    L"crossbar = Main: Tuner~3 Composite SVideo<Extra.0 AudioTuner~0 -> VideoDecoder~1 AudioDecoder~0\n"
+    L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
+    L"tuner = yes\n";
+
+// Every method the kit can fail, as its profile format names them.
+const wchar_t* const kMethods[] = {
+    L"Load",           L"EnumPins",  L"FindPin",   L"QueryPinInfo", L"ConnectedTo", L"PinQueryInterface",
+    L"GetPinCategory", L"Run",       L"GetFormat", L"SetFormat",    L"GetNumberOfCapabilities",
+    L"GetStreamCaps",  L"GetFilterPages",          L"GetFormatPages",              L"GetTunerPages",
+    L"QueryCrossbar",  L"get_PinCounts",           L"get_CrossbarPinInfo",         L"CanRoute",
+    L"Route"};
+
+const HRESULT kFailures[] = {E_FAIL, E_OUTOFMEMORY, E_NOINTERFACE, E_POINTER, VFW_E_NOT_CONNECTED};
+const char* const kFailureNames[] = {"E_FAIL", "E_OUTOFMEMORY", "E_NOINTERFACE", "E_POINTER", "VFW_E_NOT_CONNECTED"};
+
+// Methods whose contract has S_FALSE as an answer, which callers must not take for S_OK; each of
+// their calls is also run answering S_FALSE.
+bool AnswersSFalse(const std::wstring& method) {
+  return method == L"CanRoute" || method == L"GetStreamCaps" || method == L"Run";
+}
+
+const DWORD kHangLimitMs = 30000;
+
+std::wstring StartFailedText() { return std::wstring(L"Unable to start the selected device \"") + kName + L"\""; }
+
+// What one run of the scenario left behind.
+struct Outcome {
+  std::vector<std::wstring> boxes;  // message box texts, in order
+  std::vector<std::wstring> strangers;  // captions of dialogs the program should never show
+  bool sourceConfirmed = false;
+  bool openFailedQuietly = false;  // OK left the source dialog open: the device did not open
+  bool started = false;
+  bool greyedAfterFailedStart = true;
+  LONG objects = 0, references = 0;
+  LONG injected = 0;
+  DWORD elapsedMs = 0;
+};
+
+// Answers every modal window as a user would: picks the device, switches to the first input,
+// confirms property frames and message boxes.
+bool ActOn(HWND dialog, Outcome* outcome) {
+  if (HWND sources = GetDlgItem(dialog, IDC_SOURCE_LIST)) {
+    if (outcome->sourceConfirmed) {  // still open after OK
+      outcome->openFailedQuietly = true;
+      modaltest::PressButton(dialog, IDCANCEL);
+      return true;
+    }
+    SendMessageW(sources, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(kName));
+    outcome->sourceConfirmed = true;
+    modaltest::PressButton(dialog, IDOK);
+    return false;  // seen again only if OK failed
+  } else if (HWND inputs = GetDlgItem(dialog, IDC_INPUT_LIST)) {
+    SendMessageW(inputs, CB_SETCURSEL, 0, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_INPUT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(inputs));
+    modaltest::PressButton(dialog, IDC_DONE_BUTTON);
+  } else if (modaltest::FindControl(dialog, 100, L"ComboBox") != nullptr) {  // a kit page in its frame
+    modaltest::PressButton(dialog, IDOK);
+  } else if (FindWindowExW(dialog, nullptr, L"Static", nullptr) != nullptr && GetDlgItem(dialog, IDOK) != nullptr) {
+    outcome->boxes.push_back(modaltest::DialogText(dialog));
+    modaltest::PressButton(dialog, IDOK);
+  } else {
+    wchar_t caption[256] = L"";
+    GetWindowTextW(dialog, caption, 256);
+    outcome->strangers.push_back(caption);
+    modaltest::PressButton(dialog, IDCANCEL);
+  }
+  return true;
+}
+
+// Lists, opens, builds, runs and probes the device, routes an input, rebuilds it after a colour
+// change (and, with pages, shows its Video and TV Tuner pages), then closes it.
+Outcome RunScenario(const std::wstring& fault, bool withPages) {
+  Outcome outcome;
+  AppTest::Register({Device(kName, kCard + fault)});
+  simcamtest::ResetKitCallCounts();
+  const DWORD start = GetTickCount();
+  {
+    modaltest::ModalDriver driver([&](HWND dialog) { return ActOn(dialog, &outcome); }, kHangLimitMs);
+    AppTest::Command(CMD_SELECT_SOURCE);
+    outcome.started = g_currentDevice != nullptr;
+    outcome.greyedAfterFailedStart = outcome.started || AppTest::AllControlsGreyed();
+    if (withPages) {
+      if (AppTest::ItemEnabled(CMD_VIDEO)) AppTest::Command(CMD_VIDEO);
+      if (AppTest::ItemEnabled(CMD_TV_TUNER)) AppTest::Command(CMD_TV_TUNER);
+    }
+    if (AppTest::ItemEnabled(CMD_INPUTS)) AppTest::Command(CMD_INPUTS);
+    SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+    AppTest::Pump(30);
+  }
+  CloseCurrentDevice();
+  AppTest::Pump(30);
+  outcome.elapsedMs = GetTickCount() - start;
+  outcome.injected = simcamtest::KitInjectedFaults();
+  outcome.objects = simcamtest::KitLiveObjects();
+  outcome.references = simcamtest::KitLiveReferences();
+  return outcome;
+}
+
+// The failure kinds a run shows; empty when the run behaved as prescribed.
+std::vector<std::string> Judge(const Outcome& outcome) {
+  std::vector<std::string> faults;
+  if (outcome.elapsedMs >= kHangLimitMs) faults.push_back("hang");
+  if (!outcome.strangers.empty()) faults.push_back("unexpected dialog");
+  for (const std::wstring& box : outcome.boxes)
+    if (box != StartFailedText()) faults.push_back("wrong message");
+  // A device that does not open is not reported by the source dialog; one that opens but does
+  // not start is.
+  if (!outcome.started && outcome.boxes.empty() && !outcome.openFailedQuietly)
+    faults.push_back("failed start without message");
+  if (outcome.openFailedQuietly && !outcome.boxes.empty()) faults.push_back("message for a device that did not open");
+  if (outcome.boxes.size() > 2) faults.push_back("repeated message");
+  if (!outcome.greyedAfterFailedStart) faults.push_back("controls enabled without device");
+  if (g_currentDevice != nullptr) faults.push_back("device still current");
+  if (outcome.objects != 0 || outcome.references != 0) faults.push_back("leak");
+  return faults;
+}
+
+// How often the scenario calls each method when nothing fails.
+std::map<std::wstring, LONG> CallsOfCleanRun(bool withPages) {
+  const Outcome clean = RunScenario(L"", withPages);
+  EXPECT_TRUE(clean.started);
+  EXPECT_TRUE(clean.boxes.empty());
+  EXPECT_TRUE(Judge(clean).empty());
+  std::map<std::wstring, LONG> calls;
+  for (const wchar_t* method : kMethods)
+    if (const LONG count = simcamtest::KitCallCount(method, true)) calls[method] = count;
+  return calls;
+}
+
+struct Summary {
+  int calls = 0, runs = 0, fired = 0;
+  std::map<std::string, int> failures;
+};
+
+void RunOnce(const std::wstring& method, LONG call, HRESULT result, const char* resultName, bool withPages,
+             Summary* summary) {
+  wchar_t line[128];
+  swprintf(line, 128, L"fail = %ls %ld 0x%08lX program\n", method.c_str(), call, static_cast<unsigned long>(result));
+  std::printf("  run %d: %ls", summary->runs + 1, line);  // names the fault should the run crash
+  std::fflush(stdout);
+  const Outcome outcome = RunScenario(line, withPages);
+  ++summary->runs;
+  if (outcome.injected > 0) ++summary->fired;
+  for (const std::string& fault : Judge(outcome)) {
+    ++summary->failures[fault];
+    ADD_FAILURE() << fault << " when call " << call << " of " << testing::PrintToString(method) << " returns "
+                  << resultName;
+  }
+}
+
+// Each call fails once; the failure codes take turns.
+void RunMatrix(const std::map<std::wstring, LONG>& calls, bool withPages, Summary* summary) {
+  for (const auto& [method, count] : calls) {
+    summary->calls += count;
+    for (LONG call = 1; call <= count; ++call) {
+      const size_t kind = static_cast<size_t>(summary->runs) % std::size(kFailures);
+      RunOnce(method, call, kFailures[kind], kFailureNames[kind], withPages, summary);
+      if (AnswersSFalse(method)) RunOnce(method, call, S_FALSE, "S_FALSE", withPages, summary);
+    }
+  }
+}
+
+void Print(const char* scenario, const Summary& summary) {
+  std::printf("%s: %d calls found, %d runs, %d with the fault injected, failures:", scenario, summary.calls,
+              summary.runs, summary.fired);
+  if (summary.failures.empty()) std::printf(" none");
+  for (const auto& [kind, count] : summary.failures) std::printf(" %s %d;", kind.c_str(), count);
+  std::printf("\n");
+}
+
+}  // namespace
+
+class FaultMatrix : public AppTest {};
+
+TEST_F(FaultMatrix, EveryCallOfStartRouteRebuildAndCloseFailedOnce) {
+  const auto calls = CallsOfCleanRun(false);
+  ASSERT_FALSE(calls.empty());
+  for (const auto& [method, count] : calls) std::printf("  %ls: %ld\n", method.c_str(), count);
+  std::fflush(stdout);
+  Summary summary;
+  RunMatrix(calls, false, &summary);
+  Print("start, route, rebuild, close", summary);
+  EXPECT_GT(summary.fired, summary.runs / 2) << "most faults must reach the program";
+}
