@@ -34,6 +34,12 @@ DWORD ColourTableEntries(WORD bitDepth) {
   }
 }
 
+// A size a picture can have: a claimed size of zero, a negative one or one whose RGB24 image
+// exceeds 32 bits would otherwise win the search and leave the device unset.
+bool Streamable(SIZE size) {
+  return size.cx > 0 && size.cy > 0 && static_cast<unsigned long long>(size.cx) * size.cy * 3 <= 0xffffffffull;
+}
+
 }  // namespace
 
 HRESULT BuildBitmapHeader(const GUID& subtype, WORD bitDepth, LONG width, LONG height, std::unique_ptr<BYTE[]>* block,
@@ -170,7 +176,8 @@ void CaptureDevice::ChooseInitialFormat() {
         VIDEO_STREAM_CONFIG_CAPS caps;
         std::memcpy(&caps, buffer.data(), sizeof(caps));
         const long long area = static_cast<long long>(caps.MaxOutputSize.cx) * caps.MaxOutputSize.cy;
-        if (area > static_cast<long long>(best.cx) * best.cy) best = caps.MaxOutputSize;
+        if (Streamable(caps.MaxOutputSize) && area > static_cast<long long>(best.cx) * best.cy)
+          best = caps.MaxOutputSize;
       }
       DeleteMediaType(type);
     }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "capture/pin_lookup.h"
+#include "devices/name_relabel.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -23,12 +24,6 @@ struct VariantHolder {
 bool HasCapturePin(IBaseFilter* filter) {
   ComPtr<IPin> pin;
   return SUCCEEDED(FindCapturePin(filter, &pin));
-}
-
-std::wstring NumberSuffix(unsigned counter) {
-  std::wstring digits = std::to_wstring(counter);
-  if (digits.size() < 2) digits.insert(0, 2 - digits.size(), L'0');
-  return L" #" + digits;
 }
 
 // S_OK with the display name, S_FALSE when the device is to be dropped: its filter cannot be
@@ -95,26 +90,4 @@ HRESULT DeviceList::AddDevices(IEnumMoniker* monikers) {
   }
 }
 
-HRESULT DeviceList::MakeNamesUnique() {
-  // Every generated name sorts after its base name, so keys before the last base stay unique
-  // and each pass may resume there instead of at the start.
-  auto scanFrom = entries.begin();
-  try {
-    for (;;) {
-      const auto duplicate =
-          std::adjacent_find(scanFrom, entries.end(), [](const auto& a, const auto& b) { return a.first == b.first; });
-      if (duplicate == entries.end()) return S_OK;
-      const std::wstring base = duplicate->first;
-      unsigned counter = 1;
-      for (auto first = entries.lower_bound(base); first != entries.end() && first->first == base;
-           first = entries.lower_bound(base)) {
-        entries.emplace(base + NumberSuffix(counter), first->second);
-        entries.erase(first);
-        ++counter;
-      }
-      scanFrom = entries.lower_bound(base);
-    }
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
-}
+HRESULT DeviceList::MakeNamesUnique() { return RelabelEqualNames(&entries); }

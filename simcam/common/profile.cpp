@@ -185,6 +185,12 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     VideoFormat format;
     if (!ParseVideoFormat(value, &format)) return *error = L"format takes: RGB24|RGB32|YUY2|MJPG WxH FPS [vih2]", false;
     device->formats.push_back(format);
+  } else if (key == L"advertise") {
+    SIZE size{};
+    wchar_t extra = 0;
+    if (std::swscanf(value.c_str(), L"%ldx%ld %lc", &size.cx, &size.cy, &extra) != 2)
+      return *error = L"advertise takes: WxH (any integers)", false;
+    device->advertised.push_back(size);
   } else if (key == L"default-format") {
     wchar_t* end = nullptr;
     const long index = std::wcstol(value.c_str(), &end, 10);

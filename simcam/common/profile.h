@@ -49,6 +49,8 @@ struct DeviceProfile {
   bool streamConfig = true;
   std::vector<VideoFormat> formats;  // the capabilities, in order
   size_t defaultFormat = 0;
+  // Capabilities offered after the formats that cannot be streamed: any size, however absurd.
+  std::vector<SIZE> advertised;
   // crossbars[0] feeds the capture filter's analog video input from its output 0.
   std::vector<CrossbarSpec> crossbars;
   bool tuner = false;  // feeds the first Tuner input of the crossbars

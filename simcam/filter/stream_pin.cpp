@@ -133,7 +133,7 @@ STDMETHODIMP StreamPin::GetNumberOfCapabilities(int* count, int* size) {
   *count = *size = 0;
   const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities");
   if (injected != S_OK) return injected;
-  *count = static_cast<int>(device_->profile().formats.size());
+  *count = static_cast<int>(device_->profile().formats.size() + device_->profile().advertised.size());
   *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
   return S_OK;
 }
@@ -144,7 +144,10 @@ STDMETHODIMP StreamPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
   const HRESULT injected = device_->faults().Check(L"GetStreamCaps");
   if (injected != S_OK) return injected;
   const auto& formats = device_->profile().formats;
-  if (index < 0 || static_cast<size_t>(index) >= formats.size()) return S_FALSE;
+  const auto& advertised = device_->profile().advertised;
+  if (index < 0 || static_cast<size_t>(index) >= formats.size() + advertised.size()) return S_FALSE;
+  if (static_cast<size_t>(index) >= formats.size())
+    return AdvertisedCapability(advertised[static_cast<size_t>(index) - formats.size()], type, caps);
   const VideoFormat& format = formats[static_cast<size_t>(index)];
   *type = CreateMediaTypeFor(format);
   if (*type == nullptr) return E_OUTOFMEMORY;
@@ -159,6 +162,35 @@ STDMETHODIMP StreamPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
   config.MaxFrameInterval = kUnitsPerSecond;
   config.MinBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8);
   config.MaxBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8.0 * format.fps);
+  std::memcpy(caps, &config, sizeof(config));
+  return S_OK;
+}
+
+// An RGB24 capability of a size the device only claims, described as a driver would.
+HRESULT StreamPin::AdvertisedCapability(SIZE size, AM_MEDIA_TYPE** type, BYTE* caps) {
+  auto* created = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+  auto* info = static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
+  if (created == nullptr || info == nullptr) {
+    CoTaskMemFree(created);
+    CoTaskMemFree(info);
+    return E_OUTOFMEMORY;
+  }
+  *info = VIDEOINFOHEADER{};
+  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info->bmiHeader.biWidth = size.cx;
+  info->bmiHeader.biHeight = size.cy;
+  info->bmiHeader.biPlanes = 1;
+  info->bmiHeader.biBitCount = 24;
+  *created = AM_MEDIA_TYPE{};
+  created->majortype = MEDIATYPE_Video;
+  created->subtype = MEDIASUBTYPE_RGB24;
+  created->formattype = FORMAT_VideoInfo;
+  created->cbFormat = sizeof(VIDEOINFOHEADER);
+  created->pbFormat = reinterpret_cast<BYTE*>(info);
+  *type = created;
+  VIDEO_STREAM_CONFIG_CAPS config{};
+  config.guid = FORMAT_VideoInfo;
+  config.InputSize = config.MinOutputSize = config.MaxOutputSize = size;
   std::memcpy(caps, &config, sizeof(config));
   return S_OK;
 }

@@ -46,6 +46,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   void BreakConnection() override;
 
  private:
+  static HRESULT AdvertisedCapability(SIZE size, AM_MEDIA_TYPE** type, BYTE* caps);
   void Stream();
   bool WaitUntil(REFERENCE_TIME due);
   void Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime);
