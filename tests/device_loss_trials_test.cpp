@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <random>
@@ -37,7 +37,7 @@ const unsigned kSeed = 20261208;
 const int kTrialsPerMoment = 17;
 
 enum class Moment { Streaming, PropertyFrame, InputDialog, SourceDialog, MessageBox, Rebuild };
-const char* const kMomentNames[] = {"streaming",         "property frame open", "input dialog open",
+const char* const kMomentNames[] = {"streaming",          "property frame open", "input dialog open",
                                     "source dialog open", "message box open",    "colour-change rebuild"};
 
 std::wstring LostText() { return std::wstring(L"The device \"") + kLossy + L"\" has been lost. "; }
@@ -69,9 +69,9 @@ class Unplugger {
 
 struct Trial {
   Moment moment;
-  DWORD lossDelayMs;    // from the moment's start
-  DWORD holdMs;         // how long the moment's dialog stays open; always past the loss
-  bool confirmSpare;    // source dialog: OK on the spare device instead of Cancel
+  DWORD lossDelayMs;  // from the moment's start
+  DWORD holdMs;       // how long the moment's dialog stays open; always past the loss
+  bool confirmSpare;  // source dialog: OK on the spare device instead of Cancel
 };
 
 struct TrialOutcome {
@@ -86,7 +86,9 @@ struct TrialOutcome {
 class TrialDriver {
  public:
   TrialDriver(const Trial& trial, ComPtr<simcam::ISimCamDevice> device, TrialOutcome* outcome)
-      : trial_(trial), device_(std::move(device)), outcome_(outcome),
+      : trial_(trial),
+        device_(std::move(device)),
+        outcome_(outcome),
         driver_([this](HWND dialog) { return Act(dialog); }, 20000) {}
 
  private:

@@ -30,12 +30,26 @@ const wchar_t kCard[] =
     L"tuner = yes\n";
 
 // Every method the kit can fail, as its profile format names them.
-const wchar_t* const kMethods[] = {
-    L"Load",           L"EnumPins",  L"FindPin",   L"QueryPinInfo", L"ConnectedTo", L"PinQueryInterface",
-    L"GetPinCategory", L"Run",       L"GetFormat", L"SetFormat",    L"GetNumberOfCapabilities",
-    L"GetStreamCaps",  L"GetFilterPages",          L"GetFormatPages",              L"GetTunerPages",
-    L"QueryCrossbar",  L"get_PinCounts",           L"get_CrossbarPinInfo",         L"CanRoute",
-    L"Route"};
+const wchar_t* const kMethods[] = {L"Load",
+                                   L"EnumPins",
+                                   L"FindPin",
+                                   L"QueryPinInfo",
+                                   L"ConnectedTo",
+                                   L"PinQueryInterface",
+                                   L"GetPinCategory",
+                                   L"Run",
+                                   L"GetFormat",
+                                   L"SetFormat",
+                                   L"GetNumberOfCapabilities",
+                                   L"GetStreamCaps",
+                                   L"GetFilterPages",
+                                   L"GetFormatPages",
+                                   L"GetTunerPages",
+                                   L"QueryCrossbar",
+                                   L"get_PinCounts",
+                                   L"get_CrossbarPinInfo",
+                                   L"CanRoute",
+                                   L"Route"};
 
 const HRESULT kFailures[] = {E_FAIL, E_OUTOFMEMORY, E_NOINTERFACE, E_POINTER, VFW_E_NOT_CONNECTED};
 const char* const kFailureNames[] = {"E_FAIL", "E_OUTOFMEMORY", "E_NOINTERFACE", "E_POINTER", "VFW_E_NOT_CONNECTED"};
@@ -52,7 +66,7 @@ std::wstring StartFailedText() { return std::wstring(L"Unable to start the selec
 
 // What one run of the scenario left behind.
 struct Outcome {
-  std::vector<std::wstring> boxes;  // message box texts, in order
+  std::vector<std::wstring> boxes;      // message box texts, in order
   std::vector<std::wstring> strangers;  // captions of dialogs the program should never show
   bool sourceConfirmed = false;
   bool openFailedQuietly = false;  // OK left the source dialog open: the device did not open

@@ -25,7 +25,8 @@ namespace {
 simcam::StreamStats CurrentStats() {
   simcam::StreamStats stats{};
   ComPtr<simcam::ISimCamDevice> device;
-  IBaseFilter* filter = g_currentDevice != nullptr ? CaptureDeviceInspector::captureFilter(g_currentDevice.Get()) : nullptr;
+  IBaseFilter* filter =
+      g_currentDevice != nullptr ? CaptureDeviceInspector::captureFilter(g_currentDevice.Get()) : nullptr;
   if (filter != nullptr &&
       SUCCEEDED(filter->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()))))
     device->GetStats(&stats);
@@ -63,7 +64,9 @@ void ExpectEverythingReleased() {
 class HostileInput : public AppTest {};
 
 TEST_F(HostileInput, NamesAreShownLiterallyInTheSourceListAndTheLossBox) {
-  const std::wstring names[] = {L"%s%n%ls%% %d cam", std::wstring(3000, L'W'), L"Ctrl\x01\t\x7f" L"cam",
+  const std::wstring names[] = {L"%s%n%ls%% %d cam", std::wstring(3000, L'W'),
+                                L"Ctrl\x01\t\x7f"
+                                L"cam",
                                 L"Half \xD800 surrogate", L"\xDC00 low surrogate first"};
   for (const std::wstring& name : names) {
     Register({Device(name, L"format = RGB24 320x240 30\nlose-after = 15")});

@@ -70,9 +70,9 @@ TEST(NameRelabel, WorkedExampleWithACollision) {
 
 TEST(NameRelabel, AgreesWithTheRulesAsWrittenOnRandomNameSets) {
   // Names built to collide: bases, generated-looking names, case and code-unit neighbours.
-  const std::vector<std::wstring> pool = {L"Cam",        L"Cam #01", L"Cam #02",  L"Cam #01 #01", L"Cam #1",
-                                          L"Cam #10",    L"cam",     L"Cam ",     L"TV #01",      L"TV",
-                                          L"Unknown",    L"\xD800",  L"\xFFFF",   L"Cam #100",    L"A"};
+  const std::vector<std::wstring> pool = {L"Cam",     L"Cam #01", L"Cam #02", L"Cam #01 #01", L"Cam #1",
+                                          L"Cam #10", L"cam",     L"Cam ",    L"TV #01",      L"TV",
+                                          L"Unknown", L"\xD800",  L"\xFFFF",  L"Cam #100",    L"A"};
   std::mt19937 random(4242);
   for (int trial = 0; trial < 300; ++trial) {
     std::vector<std::wstring> names(1 + random() % 40);

@@ -185,6 +185,9 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     VideoFormat format;
     if (!ParseVideoFormat(value, &format)) return *error = L"format takes: RGB24|RGB32|YUY2|MJPG WxH FPS [vih2]", false;
     device->formats.push_back(format);
+  } else if (key == L"fixed-rate") {
+    if (value != L"yes" && value != L"no") return *error = L"fixed-rate takes: yes|no", false;
+    device->fixedRate = value == L"yes";
   } else if (key == L"advertise") {
     SIZE size{};
     wchar_t extra = 0;

@@ -47,6 +47,7 @@ struct DeviceProfile {
   PreviewPinKind previewPin = PreviewPinKind::None;
   bool previewRenderable = true;
   bool streamConfig = true;
+  bool fixedRate = false;            // streams each format at its own rate whatever a program asks
   std::vector<VideoFormat> formats;  // the capabilities, in order
   size_t defaultFormat = 0;
   // Capabilities offered after the formats that cannot be streamed: any size, however absurd.

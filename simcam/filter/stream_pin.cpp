@@ -104,7 +104,9 @@ STDMETHODIMP StreamPin::SetFormat(AM_MEDIA_TYPE* type) {
   if (wanted.fps <= 0) wanted.fps = 0;
   bool offered = false;
   for (const VideoFormat& capability : device_->profile().formats) {
-    if (wanted.fps == 0 && wanted.pixels == capability.pixels) wanted.fps = capability.fps;
+    const bool sameSize =
+        wanted.pixels == capability.pixels && wanted.width == capability.width && wanted.height == capability.height;
+    if ((wanted.fps == 0 || device_->profile().fixedRate) && sameSize) wanted.fps = capability.fps;
     offered = offered || SameCapability(wanted, capability);
   }
   if (!offered) return VFW_E_INVALIDMEDIATYPE;

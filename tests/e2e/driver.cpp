@@ -49,7 +49,8 @@ HWND FindDialog(const wchar_t* caption, int controlId) {
 HWND WaitWindow(const wchar_t* className, const wchar_t* caption, DWORD timeoutMs, int controlId = 0) {
   const DWORD end = GetTickCount() + timeoutMs;
   for (;;) {
-    HWND window = lstrcmpW(className, L"#32770") == 0 ? FindDialog(caption, controlId) : FindWindowW(className, caption);
+    HWND window =
+        lstrcmpW(className, L"#32770") == 0 ? FindDialog(caption, controlId) : FindWindowW(className, caption);
     if (window != nullptr && IsWindowVisible(window)) return window;
     if (static_cast<LONG>(GetTickCount() - end) > 0) return nullptr;
     Sleep(50);
@@ -152,7 +153,8 @@ int wmain(int argc, wchar_t** argv) {
                   static_cast<int>(std::wcstol(argv[4], nullptr, 10)), timeout(5));
   if (command == L"close-main") return CloseMain();
   if (command == L"resize-main" && argc >= 4)
-    return ResizeMain(static_cast<int>(std::wcstol(argv[2], nullptr, 10)), static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
+    return ResizeMain(static_cast<int>(std::wcstol(argv[2], nullptr, 10)),
+                      static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
   if (command == L"gone-main") return Gone(kMainClass, nullptr, timeout(2));
   if (command == L"gone" && argc >= 3) return Gone(L"#32770", argv[2], timeout(3));
   return Usage();
