@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -131,14 +131,13 @@ int Stream(bool program, int fps, int seconds) {
 }
 
 int Startup(bool program) {
+  std::unique_ptr<simcamtest::TestWindow> bare;
   if (program) {
     if (!StartProgramWindow()) return 1;
     UpdateWindow(g_mainWindow);
   } else {
-    simcamtest::TestWindow window(640, 480);
-    UpdateWindow(window.handle());
-    std::printf("startup_ms=%.2f\n", MsSinceProcessStart());
-    return 0;
+    bare = std::make_unique<simcamtest::TestWindow>(640, 480);
+    UpdateWindow(bare->handle());
   }
   std::printf("startup_ms=%.2f\n", MsSinceProcessStart());
   return 0;
