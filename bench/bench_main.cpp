@@ -43,32 +43,22 @@ LONGLONG Now() {
   return now.QuadPart;
 }
 
+// A FILETIME in milliseconds.
+double Ms(FILETIME time) {
+  return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 10000.0;
+}
+
 double CpuMs() {
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  const auto value = [](FILETIME time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  return static_cast<double>(value(kernel) + value(user)) / 10000.0;
+  return Ms(kernel) + Ms(user);
 }
 
 double MsSinceProcessStart() {
   FILETIME created, exited, kernel, user, now;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
   GetSystemTimeAsFileTime(&now);
-  const auto value = [](FILETIME time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  return static_cast<double>(value(now) - value(created)) / 10000.0;
-}
-
-simcam::StreamStats StatsOf(IBaseFilter* capture) {
-  simcam::StreamStats stats{};
-  ComPtr<simcam::ISimCamDevice> device;
-  if (capture != nullptr &&
-      SUCCEEDED(capture->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()))))
-    device->GetStats(&stats);
-  return stats;
+  return Ms(now) - Ms(created);
 }
 
 bool StartProgramWindow() {
@@ -114,13 +104,14 @@ int Stream(bool program, int fps, int seconds) {
     graph = std::make_unique<simcamtest::PreviewGraph>(capture.Get(), window->handle());
     if (graph->result != S_OK || FAILED(graph->control->Run())) return 1;
   }
-  for (int i = 0; i < 1000 && StatsOf(capture.Get()).firstFrameQpc == 0; ++i) simcamtest::PumpMessages(2);
-  const simcam::StreamStats first = StatsOf(capture.Get());
+  for (int i = 0; i < 1000 && simcamtest::KitStatsOf(capture.Get()).firstFrameQpc == 0; ++i)
+    simcamtest::PumpMessages(2);
+  const simcam::StreamStats first = simcamtest::KitStatsOf(capture.Get());
   if (first.firstFrameQpc == 0) return 1;
   const double cpuBefore = CpuMs();
   simcamtest::PumpMessages(static_cast<DWORD>(seconds) * 1000);
   const double cpu = CpuMs() - cpuBefore;
-  const simcam::StreamStats last = StatsOf(capture.Get());
+  const simcam::StreamStats last = simcamtest::KitStatsOf(capture.Get());
   const LONG accepted = last.framesDelivered - first.framesDelivered;
   const LONG refused = last.framesRefused - first.framesRefused;
   std::printf("first_frame_ms=%.2f\nexpected=%d\ndelivered=%ld\naccepted=%ld\ncpu_ms=%.1f\ncpu_per_frame_ms=%.4f\n",

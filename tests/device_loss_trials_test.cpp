@@ -16,7 +16,6 @@
 #include "res/resource.h"
 #include "simcam/common/control.h"
 #include "tests/support/app_fixture.h"
-#include "tests/support/capture_device_internals.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -44,14 +43,6 @@ std::wstring LostText() { return std::wstring(L"The device \"") + kLossy + L"\" 
 std::wstring StartFailedText() { return std::wstring(L"Unable to start the selected device \"") + kLossy + L"\""; }
 // Shown while the device is current when it is the only one: the box the loss trial interrupts.
 const wchar_t kNoDevicesText[] = L"There are no available video capture devices.";
-
-ComPtr<simcam::ISimCamDevice> CurrentKitDevice() {
-  ComPtr<simcam::ISimCamDevice> device;
-  if (g_currentDevice == nullptr) return device;
-  if (IBaseFilter* filter = CaptureDeviceInspector::captureFilter(g_currentDevice.Get()))
-    filter->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()));
-  return device;
-}
 
 // Unplugs the device after a delay, from another thread as hardware would.
 class Unplugger {
@@ -137,7 +128,7 @@ class TrialDriver {
 
 // Brings the moment about with the loss inside it.
 void Stage(const Trial& trial, TrialOutcome* outcome) {
-  ComPtr<simcam::ISimCamDevice> device = CurrentKitDevice();
+  ComPtr<simcam::ISimCamDevice> device = simcamtest::KitDeviceOf(AppTest::CurrentCaptureFilter());
   switch (trial.moment) {
     case Moment::Streaming: {
       TrialDriver boxes(trial, nullptr, outcome);
@@ -147,17 +138,13 @@ void Stage(const Trial& trial, TrialOutcome* outcome) {
     }
     case Moment::PropertyFrame:
     case Moment::InputDialog:
-    case Moment::SourceDialog: {
+    case Moment::SourceDialog:
+    case Moment::MessageBox: {  // with no other device to offer, Select Source shows only a box
       const UINT command = trial.moment == Moment::PropertyFrame ? CMD_VIDEO
                            : trial.moment == Moment::InputDialog ? CMD_INPUTS
                                                                  : CMD_SELECT_SOURCE;
       TrialDriver driver(trial, device, outcome);
       AppTest::Command(command);
-      break;
-    }
-    case Moment::MessageBox: {  // no other device to offer: the device goes while that box is up
-      TrialDriver driver(trial, device, outcome);
-      AppTest::Command(CMD_SELECT_SOURCE);
       break;
     }
     case Moment::Rebuild: {

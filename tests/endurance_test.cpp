@@ -86,6 +86,15 @@ void Report(const char* what, int cycles, const Footprint& first, const Footprin
   EXPECT_EQ(last.kitReferences, 0);
 }
 
+// Private-memory growth over `cycles` runs of `cycle`, counted from after a first one.
+template <typename Cycle>
+double GrowthOverKiB(int cycles, const Cycle& cycle) {
+  cycle();
+  const Footprint first = Measure();
+  for (int i = 0; i < cycles; ++i) cycle();
+  return GrowthKiB(first, Measure());
+}
+
 // The growth of the same number of cycles of the bare graph: the device rendered straight into
 // VMR-9, built and released without the program.
 double BareGraphGrowthKiB(int cycles) {
@@ -96,10 +105,7 @@ double BareGraphGrowthKiB(int cycles) {
     if (graph.result == S_OK) graph.control->Run();
     window.Pump(5);
   };
-  cycle();
-  const Footprint first = Measure();
-  for (int i = 0; i < cycles; ++i) cycle();
-  return GrowthKiB(first, Measure());
+  return GrowthOverKiB(cycles, cycle);
 }
 
 // The same for rebuilding the renderer inside one graph that is kept, as the colour-change
@@ -125,10 +131,7 @@ double BareRebuildGrowthKiB(int cycles) {
     kept.control->Run();
     window.Pump(5);
   };
-  cycle();
-  const Footprint first = Measure();
-  for (int i = 0; i < cycles; ++i) cycle();
-  return GrowthKiB(first, Measure());
+  return GrowthOverKiB(cycles, cycle);
 }
 
 }  // namespace

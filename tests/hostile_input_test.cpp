@@ -11,7 +11,6 @@
 #include "res/resource.h"
 #include "simcam/common/control.h"
 #include "tests/support/app_fixture.h"
-#include "tests/support/capture_device_internals.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -22,16 +21,7 @@ using simcamtest::Device;
 
 namespace {
 
-simcam::StreamStats CurrentStats() {
-  simcam::StreamStats stats{};
-  ComPtr<simcam::ISimCamDevice> device;
-  IBaseFilter* filter =
-      g_currentDevice != nullptr ? CaptureDeviceInspector::captureFilter(g_currentDevice.Get()) : nullptr;
-  if (filter != nullptr &&
-      SUCCEEDED(filter->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()))))
-    device->GetStats(&stats);
-  return stats;
-}
+simcam::StreamStats CurrentStats() { return simcamtest::KitStatsOf(AppTest::CurrentCaptureFilter()); }
 
 // Opens the input dialog, reports its entries, chooses the entry `wanted` (the last when empty).
 std::vector<std::wstring> ChooseInput(const std::wstring& wanted) {

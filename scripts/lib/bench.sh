@@ -14,6 +14,7 @@ value() { grep "^$1=" | cut -d= -f2; }  # KEY < output
 # median and spread (min-max) of the numbers in a file
 stats() { sort -g "$1" | awk '{ v[NR] = $1 } END { printf "%.2f %.2f %.2f\n", v[int((NR + 1) / 2)], v[1], v[NR] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
+percent() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", (b > 0 ? 100 * a / b : 0) }'; }
 
 echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(wine --version), $(date -u +%Y-%m-%d)"
 echo "Streaming runs: ${REPEATS} x ${SECONDS_PER_RUN} s per rate and side; start-up: ${STARTS} runs per side"
@@ -24,10 +25,9 @@ for fps in 15 30 60; do
       [ -n "$out" ] || { echo "stream $side $fps fps failed" >&2; exit 1; }
       echo "$out" | value first_frame_ms >>"$RESULTS/first-$side"
       echo "$out" | value cpu_per_frame_ms >>"$RESULTS/cpu-$fps-$side"
-      awk -v a="$(echo "$out" | value accepted)" -v d="$(echo "$out" | value delivered)" \
-        'BEGIN { printf "%.3f\n", 100 * a / d }' >>"$RESULTS/delivery-$fps-$side"
-      awk -v a="$(echo "$out" | value accepted)" -v e="$(echo "$out" | value expected)" \
-        'BEGIN { printf "%.3f\n", 100 * a / e }' >>"$RESULTS/paced-$fps-$side"
+      accepted=$(echo "$out" | value accepted)
+      percent "$accepted" "$(echo "$out" | value delivered)" >>"$RESULTS/delivery-$fps-$side"
+      percent "$accepted" "$(echo "$out" | value expected)" >>"$RESULTS/paced-$fps-$side"
     done
   done
 done

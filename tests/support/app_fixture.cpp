@@ -3,6 +3,7 @@
 #include "app/gdiplus_api.h"
 #include "app/layout.h"
 #include "res/resource.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -60,6 +61,10 @@ bool AppTest::AllControlsGreyed() {
   for (UINT command : {CMD_FORMAT, CMD_VIDEO, CMD_INPUTS, CMD_TV_TUNER})
     if (ItemEnabled(command)) return false;
   return true;
+}
+
+IBaseFilter* AppTest::CurrentCaptureFilter() {
+  return g_currentDevice != nullptr ? CaptureDeviceInspector::captureFilter(g_currentDevice.Get()) : nullptr;
 }
 
 void AppTest::Register(const std::vector<simcam::DeviceProfile>& devices) {

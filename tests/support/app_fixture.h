@@ -27,6 +27,8 @@ class AppTest : public testing::Test {
   static DWORD PixelAt(int x, int y);
   static bool ItemEnabled(UINT command);
   static bool AllControlsGreyed();
+  // The capture filter of the current device, or null without one.
+  static IBaseFilter* CurrentCaptureFilter();
   // Registers the devices, then runs File > Select Source and confirms the entry `name`.
   static bool Select(const std::wstring& name);
   static void Register(const std::vector<simcam::DeviceProfile>& devices);

@@ -133,6 +133,19 @@ simcam::StreamStats PreviewGraph::Stats() const {
   return stats;
 }
 
+ComPtr<simcam::ISimCamDevice> KitDeviceOf(IBaseFilter* capture) {
+  ComPtr<simcam::ISimCamDevice> device;
+  if (capture != nullptr)
+    capture->QueryInterface(simcam::IID_ISimCamDevice, reinterpret_cast<void**>(device.GetAddressOf()));
+  return device;
+}
+
+simcam::StreamStats KitStatsOf(IBaseFilter* capture) {
+  simcam::StreamStats stats{};
+  if (const auto device = KitDeviceOf(capture)) device->GetStats(&stats);
+  return stats;
+}
+
 LONG KitLiveObjects() { return CallKitCounter("SimCamLiveObjects"); }
 
 LONG KitLiveReferences() { return CallKitCounter("SimCamLiveReferences"); }

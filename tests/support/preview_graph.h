@@ -54,6 +54,11 @@ DWORD ClientPixel(HWND window, int x, int y);
 void PumpMessages(DWORD milliseconds);
 
 // Objects and references of the kit alive in this process.
+// The kit's private interface on a capture filter (null when it is not the kit's), and its stream
+// figures (all zero then).
+Microsoft::WRL::ComPtr<simcam::ISimCamDevice> KitDeviceOf(IBaseFilter* capture);
+simcam::StreamStats KitStatsOf(IBaseFilter* capture);
+
 LONG KitLiveObjects();
 LONG KitLiveReferences();
 // Calls of a method the kit could fail (all, or only the test executable's own), and faults
