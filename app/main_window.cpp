@@ -61,6 +61,10 @@ void CloseCurrentDevice() {
     g_currentDevice->videoWindow = nullptr;
     g_currentDevice.Reset();
   }
+  BlankVideoArea();
+}
+
+void BlankVideoArea() {
   // Forget the last picture's size, so that the whole client area is painted black.
   g_videoWidth = 0;
   g_videoHeight = 0;

@@ -9,6 +9,8 @@ bool CreateMainWindow(HINSTANCE instance, int showCommand);
 // Greys the four Controls items, or with a device enables each by its probe.
 void UpdateControlsMenu(CaptureDevice* device);
 void CloseCurrentDevice();
+// Paints the whole client area black, as it is without a device.
+void BlankVideoArea();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Makes `device` the current device and runs its preview; the caller keeps its own reference.
 bool StartDevice(CaptureDevice* device);

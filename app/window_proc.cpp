@@ -13,13 +13,22 @@ namespace {
 
 constexpr DWORD kRebuildPause = 300;
 
-// Ends a failed start: the device is shown in the error while still current, then dropped.
+// Ends a failed start: the device is shown in the error while still current, then dropped. The
+// box runs a nested message loop, so the device may have stopped being current meanwhile.
 bool FailStart(CaptureDevice* device, bool tearDown) {
   ShowDeviceError(g_mainWindow, IDS_START_FAILED, device->GetName().c_str());
   if (tearDown) device->TearDown();
   device->videoWindow = nullptr;
-  g_currentDevice.Reset();
+  if (g_currentDevice.Get() == device) {
+    g_currentDevice.Reset();
+    BlankVideoArea();
+  }
   return false;
+}
+
+// Closes `device` after a box about it, unless a nested loop has already replaced or closed it.
+void CloseIfStillCurrent(CaptureDevice* device) {
+  if (g_currentDevice.Get() == device) CloseCurrentDevice();
 }
 
 void SelectSource(HWND window) {
@@ -108,8 +117,9 @@ void HandleGraphEvents(HWND window) {
   while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
     // A second loss in the same batch finds the device already closed: nothing more to say.
     if (code == EC_DEVICE_LOST && g_currentDevice != nullptr) {
-      ShowDeviceError(window, IDS_DEVICE_LOST, g_currentDevice->GetName().c_str());
-      CloseCurrentDevice();
+      ComPtr<CaptureDevice> lost = g_currentDevice;
+      ShowDeviceError(window, IDS_DEVICE_LOST, lost->GetName().c_str());
+      CloseIfStillCurrent(lost.Get());
     }
     events->FreeEventParams(code, first, second);
   }
@@ -117,11 +127,12 @@ void HandleGraphEvents(HWND window) {
 
 void HandleSysColorChange(HWND window) {
   if (g_currentDevice == nullptr) return;
-  const LONG state = g_currentDevice->SaveStateAndTearDown();
+  ComPtr<CaptureDevice> device = g_currentDevice;
+  const LONG state = device->SaveStateAndTearDown();
   Sleep(kRebuildPause);
-  if (g_currentDevice->RebuildAndRestore(state)) return;
-  ShowDeviceError(window, IDS_START_FAILED, g_currentDevice->GetName().c_str());
-  CloseCurrentDevice();
+  if (device->RebuildAndRestore(state)) return;
+  ShowDeviceError(window, IDS_START_FAILED, device->GetName().c_str());
+  CloseIfStillCurrent(device.Get());
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

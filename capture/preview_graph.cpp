@@ -74,13 +74,20 @@ void CaptureDevice::SetVideoRectangles() {
   windowless->SetVideoPosition(&source, &destination);
 }
 
+// A rebuild of the same source routes again the input the user chose before it, when that route
+// is still there; Build itself always starts on route 0.
 void CaptureDevice::BuildCrossbarRoutes() {
+  const LONG chosen = crossbarRouter.current;
   crossbarRouter.Reset();
   ComPtr<IPin> analogVideoIn;
   if (FAILED(FindAnalogVideoInPin(captureFilter.Get(), &analogVideoIn))) return;
   if (FAILED(crossbarRouter.Build(analogVideoIn.Get()))) return;
   LONG count = 0;
-  if (FAILED(crossbarRouter.Count(&count)) || count < 1) crossbarRouter.Reset();
+  if (FAILED(crossbarRouter.Count(&count)) || count < 1) {
+    crossbarRouter.Reset();
+    return;
+  }
+  if (chosen > 0 && chosen < count) crossbarRouter.Select(chosen);
 }
 
 void CaptureDevice::DirectEventsToWindow() {

@@ -19,6 +19,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
+#include "tests/support/watchdog.h"
 
 using apptest::AppTest;
 using Microsoft::WRL::ComPtr;
@@ -223,9 +224,12 @@ TEST_F(DeviceLoss, AtSeededRandomMomentsIsReportedOnceAndReleasesEverything) {
   std::map<std::string, int> failures;
   for (size_t i = 0; i < trials.size(); ++i) {
     const Trial& trial = trials[i];
-    std::printf("  trial %zu: %s, loss after %lu ms\n", i + 1, kMomentNames[static_cast<int>(trial.moment)],
-                trial.lossDelayMs);
+    char step[96];
+    std::snprintf(step, sizeof(step), "trial %zu: %s, loss after %lu ms", i + 1,
+                  kMomentNames[static_cast<int>(trial.moment)], trial.lossDelayMs);
+    std::printf("  %s\n", step);
     std::fflush(stdout);
+    watchdog::Step(step);
     const TrialOutcome outcome = RunTrial(trial);
     for (const std::string& fault : Judge(trial, outcome)) {
       ++failures[fault];

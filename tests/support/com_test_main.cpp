@@ -1,11 +1,15 @@
-// Test entry: COM in a single-threaded apartment, as the program runs.
+// Test entry: COM in a single-threaded apartment, as the program runs; a watchdog ends a test
+// that stops making progress.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <windows.h>
 
+#include "tests/support/watchdog.h"
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+  watchdog::Start(60000);
   const int result = RUN_ALL_TESTS();
   CoUninitialize();
   return result;

@@ -1,0 +1,118 @@
+#include "tests/support/watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace watchdog {
+namespace {
+
+std::mutex g_lock;
+std::string g_step = "starting";
+DWORD g_lastProgress = 0;
+DWORD g_watchedThread = 0;
+
+std::string Narrow(const wchar_t* text) {
+  char buffer[512] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof(buffer) - 1, nullptr, nullptr);
+  return buffer;
+}
+
+// Read without messages: the watched thread may be stuck and unable to answer WM_GETTEXT.
+BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+  wchar_t className[64] = L"", caption[256] = L"";
+  GetClassNameW(window, className, 64);
+  InternalGetWindowText(window, caption, 256);
+  std::fprintf(stderr, "  window %p class \"%s\" caption \"%s\" %s %s owner %p\n", static_cast<void*>(window),
+               Narrow(className).c_str(), Narrow(caption).c_str(), IsWindowVisible(window) ? "visible" : "hidden",
+               IsWindowEnabled(window) ? "enabled" : "disabled", static_cast<void*>(GetWindow(window, GW_OWNER)));
+  return TRUE;
+}
+
+bool SaveBitmap(const wchar_t* path, HBITMAP bitmap, HDC context, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<BYTE> pixels(static_cast<size_t>(stride) * static_cast<size_t>(height));
+  if (GetDIBits(context, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS) == 0) return false;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  FILE* out = _wfopen(path, L"wb");
+  if (out == nullptr) return false;
+  const bool written = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
+                       std::fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 &&
+                       std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+  std::fclose(out);
+  return written;
+}
+
+void SaveScreenshot() {
+  wchar_t path[MAX_PATH] = L"";
+  GetFullPathNameW(L"watchdog-screenshot.bmp", MAX_PATH, path, nullptr);
+  HDC screen = GetDC(nullptr);
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  HDC copy = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(copy, bitmap);
+  BitBlt(copy, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(copy, previous);
+  const bool saved = SaveBitmap(path, bitmap, copy, width, height);
+  DeleteObject(bitmap);
+  DeleteDC(copy);
+  ReleaseDC(nullptr, screen);
+  std::fprintf(stderr, "  screenshot: %s\n", saved ? Narrow(path).c_str() : "(could not be saved)");
+}
+
+[[noreturn]] void Fire(DWORD quietMs) {
+  std::string step;
+  {
+    std::lock_guard<std::mutex> hold(g_lock);
+    step = g_step;
+  }
+  std::fprintf(stderr, "\nWATCHDOG: no progress for %lu s; the test stood at: %s\n", quietMs / 1000, step.c_str());
+  std::fprintf(stderr, "  windows of the test's thread:\n");
+  EnumThreadWindows(g_watchedThread, PrintWindow, 0);
+  SaveScreenshot();
+  std::fflush(stderr);
+  std::fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 3);
+  for (;;) Sleep(INFINITE);
+}
+
+class ProgressListener : public testing::EmptyTestEventListener {
+  void OnTestStart(const testing::TestInfo& test) override {
+    Step(std::string("test ") + test.test_suite_name() + "." + test.name());
+  }
+};
+
+}  // namespace
+
+void Start(DWORD quietLimitMs) {
+  g_watchedThread = GetCurrentThreadId();
+  g_lastProgress = GetTickCount();
+  testing::UnitTest::GetInstance()->listeners().Append(new ProgressListener);
+  std::thread([quietLimitMs] {
+    for (;;) {
+      Sleep(1000);
+      DWORD quiet;
+      {
+        std::lock_guard<std::mutex> hold(g_lock);
+        quiet = GetTickCount() - g_lastProgress;
+      }
+      if (quiet > quietLimitMs) Fire(quiet);
+    }
+  }).detach();
+}
+
+void Step(const std::string& where) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_step = where;
+  g_lastProgress = GetTickCount();
+}
+
+}  // namespace watchdog
