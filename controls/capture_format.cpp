@@ -128,7 +128,6 @@ HRESULT CaptureDevice::Open(const std::wstring& displayName, ComPtr<IMoniker> mo
   if (captureFilter != nullptr) graph->RemoveFilter(captureFilter.Get());
   captureFilter.Reset();
   capturePin.Reset();
-  crossbarRouter.current = 0;  // another source starts on its first input
   name = displayName;
 
   HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));

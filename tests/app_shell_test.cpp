@@ -25,6 +25,30 @@ ModalDriver AcknowledgeBoxes() {
 
 class Shell : public AppTest {};
 
+std::wstring RoutedInput() { return simcamtest::KitStatsOf(AppTest::CurrentCaptureFilter()).routedInput; }
+
+// Opens the input dialog; picks the entry `choice` as a user would (none when empty) and returns
+// the entry the dialog opened with.
+std::wstring UseInputDialog(const std::wstring& choice) {
+  std::wstring opened;
+  ModalDriver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_INPUT_LIST);
+    if (list == nullptr) return false;
+    opened = modaltest::ComboSelection(list);
+    if (!choice.empty()) {
+      SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(choice.c_str()));
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_INPUT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+    modaltest::PressButton(dialog, IDC_DONE_BUTTON);
+    return true;
+  });
+  AppTest::Command(CMD_INPUTS);
+  return opened;
+}
+
+const wchar_t kThreeInputCard[] =
+    L"format = RGB24 640x480 30\ncrossbar = Main: Tuner Composite SVideo -> VideoDecoder\n";
+
 TEST_F(Shell, StartsWithoutDeviceControlsGreyedAndA640By480BlackClientArea) {
   EXPECT_EQ(g_currentDevice, nullptr);
   EXPECT_TRUE(AllControlsGreyed()) << "the resource has them enabled; start-up greys them";
@@ -248,6 +272,77 @@ TEST_F(Shell, UnknownCommandsReachTheDefaultProcedureAndDeviceCommandsNeedADevic
     EXPECT_FALSE(none.seen()) << command;
   }
   EXPECT_EQ(SendMessageW(g_mainWindow, WM_COMMAND, 4242, 0), DefWindowProcW(g_mainWindow, WM_COMMAND, 4242, 0));
+}
+
+TEST_F(Shell, RebuildsOfTheSameDeviceKeepTheChosenInputAndANewChoiceStartsOnTheFirst) {
+  Register({Device(L"Card A", kThreeInputCard), Device(L"Card B", kThreeInputCard)});
+  ASSERT_TRUE(Select(L"Card A"));
+  EXPECT_EQ(UseInputDialog(L"Video SVideo"), L"Video Tuner");
+  EXPECT_EQ(RoutedInput(), L"Main SVideo");
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  EXPECT_EQ(RoutedInput(), L"Main SVideo") << "after a colour change";
+  ModalDriver page([](HWND dialog) {
+    modaltest::PressButton(dialog, IDOK);
+    return true;
+  });
+  Command(CMD_FORMAT);
+  ASSERT_TRUE(page.acted());
+  EXPECT_EQ(RoutedInput(), L"Main SVideo") << "after the format page's restart";
+  EXPECT_EQ(UseInputDialog(L""), L"Video SVideo") << "shown as current";
+  ASSERT_TRUE(Select(L"Card B"));
+  ASSERT_TRUE(Select(L"Card A"));
+  EXPECT_EQ(RoutedInput(), L"Main Tuner") << "a newly chosen device starts on its first route";
+  EXPECT_EQ(UseInputDialog(L""), L"Video Tuner");
+}
+
+// A user can end the input dialog while box 104 of a failed colour-change rebuild is open; the
+// main window is enabled again then, and another source can be started before the box is
+// answered. Answering the box must not close that new source.
+TEST_F(Shell, AnsweringAFailedRebuildsBoxClosesOnlyTheDeviceItNames) {
+  // Each start runs the capture filter and the crossbar: the third Run is the rebuild's.
+  Register({Device(L"Failing", std::wstring(kThreeInputCard) + L"fail = Run 3 E_FAIL"), Device(L"Other")});
+  ASSERT_TRUE(Select(L"Failing"));
+  int stage = 0;
+  HWND inputs = nullptr;
+  std::wstring boxText;
+  ModalDriver driver(
+      [&](HWND dialog) {
+        if (GetDlgItem(dialog, IDC_INPUT_LIST) != nullptr && stage == 0) {
+          inputs = dialog;
+          stage = 1;
+          PostMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+          return true;
+        }
+        if (HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST)) {
+          SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Other"));
+          modaltest::PressButton(dialog, IDOK);
+          return true;
+        }
+        if (stage == 1 && dialog != inputs && IsWindowEnabled(inputs)) {  // the rebuild's box is up
+          boxText = modaltest::DialogText(dialog);
+          modaltest::PressButton(inputs, IDC_DONE_BUTTON);
+          stage = 2;
+          return false;
+        }
+        if (stage == 2 && IsWindowEnabled(g_mainWindow)) {
+          PostMessageW(g_mainWindow, WM_COMMAND, CMD_SELECT_SOURCE, 0);
+          stage = 3;
+          return false;
+        }
+        if (stage == 3 && g_currentDevice != nullptr && g_currentDevice->GetName() == L"Other") {
+          modaltest::PressButton(dialog, IDOK);
+          return true;
+        }
+        return false;
+      },
+      15000);
+  Command(CMD_INPUTS);
+  Pump(200);
+  EXPECT_EQ(boxText, L"Unable to start the selected device \"Failing\"");
+  EXPECT_EQ(stage, 3);
+  ASSERT_NE(g_currentDevice, nullptr) << "the newly started source stays";
+  EXPECT_EQ(g_currentDevice->GetName(), L"Other");
+  EXPECT_TRUE(ItemEnabled(CMD_VIDEO));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,25 +46,27 @@ std::wstring StartFailedText() { return std::wstring(L"Unable to start the selec
 // Shown while the device is current when it is the only one: the box the loss trial interrupts.
 const wchar_t kNoDevicesText[] = L"There are no available video capture devices.";
 
-// Unplugs the device after a delay, from another thread as hardware would.
-class Unplugger {
- public:
-  Unplugger(ComPtr<simcam::ISimCamDevice> device, DWORD delayMs)
-      : thread_([device, delayMs] {
-          Sleep(delayMs);
-          if (device != nullptr) device->LoseDevice();
-        }) {}
-  ~Unplugger() { thread_.join(); }
+// Unplugs the device from another thread, as hardware would, and returns once it has.
+void Unplug(const ComPtr<simcam::ISimCamDevice>& device) {
+  std::thread([device] { device->LoseDevice(); }).join();
+}
 
- private:
-  std::thread thread_;
-};
+LONG FramesOf(const ComPtr<simcam::ISimCamDevice>& device) {
+  simcam::StreamStats stats{};
+  device->GetStats(&stats);
+  return stats.framesDelivered;
+}
+
+// Rebuild steps at which the device is lost: just before the colour change, at the teardown's
+// stop, when the rebuilt graph starts running.
+enum RebuildStep { kBeforeChange, kAtTeardown, kAtRestart, kRebuildSteps };
 
 struct Trial {
   Moment moment;
-  DWORD lossDelayMs;  // from the moment's start
-  DWORD holdMs;       // how long the moment's dialog stays open; always past the loss
-  bool confirmSpare;  // source dialog: OK on the spare device instead of Cancel
+  LONG lossAfterFrames;  // frames delivered after the moment began
+  bool closeFirst;       // the user closes the moment's window while the loss box is still open
+  bool confirmSpare;     // source dialog: OK on the spare device instead of Cancel
+  RebuildStep rebuildStep;
 };
 
 struct TrialOutcome {
@@ -73,68 +76,141 @@ struct TrialOutcome {
   DWORD elapsedMs = 0;
 };
 
-// Unplugs the device once the moment's dialog shows, and confirms that dialog when its hold time
-// is over; answers message boxes at once.
+bool IsMomentWindow(const Trial& trial, HWND dialog) {
+  switch (trial.moment) {
+    case Moment::PropertyFrame:
+      return modaltest::FindControl(dialog, 100, L"ComboBox") != nullptr;
+    case Moment::InputDialog:
+      return GetDlgItem(dialog, IDC_INPUT_LIST) != nullptr;
+    case Moment::SourceDialog:
+      return GetDlgItem(dialog, IDC_SOURCE_LIST) != nullptr;
+    case Moment::MessageBox:
+      return modaltest::DialogText(dialog) == kNoDevicesText;
+    default:
+      return false;
+  }
+}
+
+BOOL CALLBACK CollectVisibleDialog(HWND window, LPARAM parameter) {
+  wchar_t name[16];
+  GetClassNameW(window, name, 16);
+  if (IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0)
+    reinterpret_cast<std::vector<HWND>*>(parameter)->push_back(window);
+  return TRUE;
+}
+
+// Plays the user's part, step by step on what the screen shows, never on elapsed time: once the
+// moment's window is up and the device has delivered the trial's frames, the device is lost; the
+// user then answers the loss box and closes the moment's window in the trial's order. Every
+// other box is answered at once.
 class TrialDriver {
  public:
   TrialDriver(const Trial& trial, ComPtr<simcam::ISimCamDevice> device, TrialOutcome* outcome)
       : trial_(trial),
         device_(std::move(device)),
         outcome_(outcome),
-        driver_([this](HWND dialog) { return Act(dialog); }, 20000) {}
+        driver_(
+            [this](HWND) {
+              Act();
+              return false;
+            },
+            20000) {}
+
+  bool lost() const { return lost_; }
+  bool MomentClosed() const { return momentClosed_; }
 
  private:
-  // True once the moment's dialog has been open for its hold time, with the loss inside it.
-  bool Held() {
-    if (unplug_ == nullptr) {
-      shown_ = GetTickCount();
-      unplug_ = std::make_unique<Unplugger>(device_, trial_.lossDelayMs);
+  void Act() {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CollectVisibleDialog, reinterpret_cast<LPARAM>(&dialogs));
+    HWND moment = nullptr, box = nullptr;
+    for (HWND dialog : dialogs) {
+      if (!momentClosed_ && IsMomentWindow(trial_, dialog))
+        moment = dialog;
+      else if (box == nullptr)
+        box = dialog;
     }
-    return GetTickCount() - shown_ >= trial_.holdMs;
+    if (moment != nullptr && !lost_) LoseAfterFrames();
+    if (box != nullptr && (moment == nullptr || !trial_.closeFirst || !lost_)) Answer(box);
+    if (moment != nullptr && lost_ && (trial_.closeFirst ? box != nullptr : lossAnswered_)) Close(moment);
   }
 
-  bool Act(HWND dialog) {
-    if (HWND sources = GetDlgItem(dialog, IDC_SOURCE_LIST)) {
-      if (!Held()) return false;
+  void LoseAfterFrames() {
+    const LONG frames = FramesOf(device_);
+    if (startFrames_ < 0) startFrames_ = frames;
+    if (frames < startFrames_ + trial_.lossAfterFrames) return;
+    Unplug(device_);
+    lost_ = true;
+  }
+
+  void Answer(HWND box) {
+    if (answered_.count(box) != 0) return;
+    answered_.insert(box);
+    if (GetDlgItem(box, IDOK) == nullptr && GetDlgItem(box, IDCANCEL) == nullptr) {
+      wchar_t caption[256] = L"";
+      GetWindowTextW(box, caption, 256);
+      outcome_->strangers.push_back(caption);
+      PostMessageW(box, WM_CLOSE, 0, 0);
+      return;
+    }
+    const std::wstring text = modaltest::DialogText(box);
+    outcome_->boxes.push_back(text);
+    if (lost_) lossAnswered_ = true;
+    modaltest::PressButton(box, GetDlgItem(box, IDOK) != nullptr ? IDOK : IDCANCEL);
+  }
+
+  void Close(HWND moment) {
+    momentClosed_ = true;
+    if (trial_.moment == Moment::MessageBox) {
+      outcome_->boxes.push_back(modaltest::DialogText(moment));
+      modaltest::PressButton(moment, IDOK);
+    } else if (trial_.moment == Moment::SourceDialog) {
+      HWND sources = GetDlgItem(moment, IDC_SOURCE_LIST);
       const bool spare = trial_.confirmSpare && SendMessageW(sources, CB_SELECTSTRING, static_cast<WPARAM>(-1),
                                                              reinterpret_cast<LPARAM>(kSpare)) >= 0;
-      modaltest::PressButton(dialog, spare ? IDOK : IDCANCEL);
-    } else if (GetDlgItem(dialog, IDC_INPUT_LIST) != nullptr) {
-      if (!Held()) return false;
-      modaltest::PressButton(dialog, IDC_DONE_BUTTON);
-    } else if (modaltest::FindControl(dialog, 100, L"ComboBox") != nullptr) {
-      if (!Held()) return false;
-      modaltest::PressButton(dialog, IDOK);
-    } else if (GetDlgItem(dialog, IDOK) != nullptr || GetDlgItem(dialog, IDCANCEL) != nullptr) {
-      const std::wstring text = modaltest::DialogText(dialog);
-      if (trial_.moment == Moment::MessageBox && text == kNoDevicesText && !Held()) return false;
-      outcome_->boxes.push_back(text);
-      modaltest::PressButton(dialog, GetDlgItem(dialog, IDOK) != nullptr ? IDOK : IDCANCEL);
+      modaltest::PressButton(moment, spare ? IDOK : IDCANCEL);
     } else {
-      wchar_t caption[256] = L"";
-      GetWindowTextW(dialog, caption, 256);
-      outcome_->strangers.push_back(caption);
-      PostMessageW(dialog, WM_CLOSE, 0, 0);
+      modaltest::PressButton(moment, trial_.moment == Moment::InputDialog ? IDC_DONE_BUTTON : IDOK);
     }
-    return true;
   }
 
   Trial trial_;
   ComPtr<simcam::ISimCamDevice> device_;
   TrialOutcome* outcome_;
-  DWORD shown_ = 0;
-  std::unique_ptr<Unplugger> unplug_;  // joined before the driver stops answering
+  LONG startFrames_ = -1;
+  bool lost_ = false, lossAnswered_ = false, momentClosed_ = false;
+  std::set<HWND> answered_;
   modaltest::ModalDriver driver_;
 };
 
-// Brings the moment about with the loss inside it.
+// Pumps messages until `done` holds; false when it did not within the bound.
+template <typename Condition>
+bool PumpUntil(Condition done, DWORD boundMs = 20000) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > boundMs) return false;
+    AppTest::Pump(10);
+  }
+  return true;
+}
+
+// No window of this thread but the main window is showing.
+bool OnlyMainWindowShows() {
+  std::vector<HWND> dialogs;
+  EnumThreadWindows(GetCurrentThreadId(), CollectVisibleDialog, reinterpret_cast<LPARAM>(&dialogs));
+  return dialogs.empty();
+}
+
+// Brings the moment about with the loss inside it, and waits until the loss has been dealt with.
 void Stage(const Trial& trial, TrialOutcome* outcome) {
   ComPtr<simcam::ISimCamDevice> device = simcamtest::KitDeviceOf(AppTest::CurrentCaptureFilter());
+  ASSERT_NE(device, nullptr);
+  TrialDriver driver(trial, device, outcome);
   switch (trial.moment) {
     case Moment::Streaming: {
-      TrialDriver boxes(trial, nullptr, outcome);
-      Unplugger unplug(device, trial.lossDelayMs);
-      AppTest::Pump(trial.holdMs);
+      const LONG start = FramesOf(device);
+      ASSERT_TRUE(PumpUntil([&] { return FramesOf(device) >= start + trial.lossAfterFrames; }));
+      Unplug(device);
       break;
     }
     case Moment::PropertyFrame:
@@ -144,20 +220,20 @@ void Stage(const Trial& trial, TrialOutcome* outcome) {
       const UINT command = trial.moment == Moment::PropertyFrame ? CMD_VIDEO
                            : trial.moment == Moment::InputDialog ? CMD_INPUTS
                                                                  : CMD_SELECT_SOURCE;
-      TrialDriver driver(trial, device, outcome);
       AppTest::Command(command);
+      EXPECT_TRUE(driver.lost()) << "the moment's window closed before the loss";
       break;
     }
     case Moment::Rebuild: {
-      TrialDriver boxes(trial, nullptr, outcome);
-      Unplugger unplug(device, trial.lossDelayMs);
+      if (trial.rebuildStep == kBeforeChange) Unplug(device);
+      if (trial.rebuildStep == kAtTeardown) device->LoseAtNextStateChange(State_Stopped);
+      if (trial.rebuildStep == kAtRestart) device->LoseAtNextStateChange(State_Running);
       SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
-      AppTest::Pump(300);
       break;
     }
   }
-  TrialDriver late(trial, nullptr, outcome);  // answers a loss box that arrives after the moment
-  AppTest::Pump(300);
+  // The loss is dealt with when its box has been answered and no window but the main one shows.
+  PumpUntil([&] { return !outcome->boxes.empty() && OnlyMainWindowShows(); });
 }
 
 TrialOutcome RunTrial(const Trial& trial) {
@@ -203,12 +279,12 @@ std::vector<std::string> Judge(const Trial& trial, const TrialOutcome& outcome) 
 
 std::vector<Trial> SeededTrials() {
   std::mt19937 random(kSeed);
-  std::uniform_int_distribution<DWORD> delay(0, 400), margin(200, 500);
+  std::uniform_int_distribution<LONG> frames(0, 12);
   std::vector<Trial> trials;
   for (int moment = 0; moment < 6; ++moment) {
     for (int i = 0; i < kTrialsPerMoment; ++i) {
-      Trial trial{static_cast<Moment>(moment), delay(random), 0, random() % 2 == 0};
-      trial.holdMs = trial.lossDelayMs + margin(random);
+      Trial trial{static_cast<Moment>(moment), frames(random), random() % 2 == 0, random() % 2 == 0,
+                  static_cast<RebuildStep>(random() % kRebuildSteps)};
       trials.push_back(trial);
     }
   }
@@ -224,17 +300,19 @@ TEST_F(DeviceLoss, AtSeededRandomMomentsIsReportedOnceAndReleasesEverything) {
   std::map<std::string, int> failures;
   for (size_t i = 0; i < trials.size(); ++i) {
     const Trial& trial = trials[i];
-    char step[96];
-    std::snprintf(step, sizeof(step), "trial %zu: %s, loss after %lu ms", i + 1,
-                  kMomentNames[static_cast<int>(trial.moment)], trial.lossDelayMs);
-    std::printf("  %s\n", step);
+    char step[128];
+    const char* const rebuildSteps[] = {"lost just before", "lost at its teardown", "lost at its restart"};
+    std::snprintf(step, sizeof(step), "trial %zu: %s, %s", i + 1, kMomentNames[static_cast<int>(trial.moment)],
+                  trial.moment == Moment::Rebuild ? rebuildSteps[trial.rebuildStep]
+                  : trial.closeFirst              ? "closed while the loss box is open"
+                                                  : "closed after the loss box");
+    std::printf("  %s, loss after %ld frames\n", step, trial.lossAfterFrames);
     std::fflush(stdout);
     watchdog::Step(step);
     const TrialOutcome outcome = RunTrial(trial);
     for (const std::string& fault : Judge(trial, outcome)) {
       ++failures[fault];
-      ADD_FAILURE() << fault << " in trial " << i + 1 << " (" << kMomentNames[static_cast<int>(trial.moment)]
-                    << ", loss after " << trial.lossDelayMs << " ms); boxes: " << testing::PrintToString(outcome.boxes);
+      ADD_FAILURE() << fault << " in " << step << "; boxes: " << testing::PrintToString(outcome.boxes);
     }
   }
   std::printf("device loss: seed %u, %zu trials, failures:", kSeed, trials.size());

@@ -14,6 +14,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
+#include "tests/support/watchdog.h"
 
 using apptest::AppTest;
 using simcamtest::Device;
@@ -179,6 +180,9 @@ void RunOnce(const std::wstring& method, LONG call, HRESULT result, const char* 
   swprintf(line, 128, L"fail = %ls %ld 0x%08lX program\n", method.c_str(), call, static_cast<unsigned long>(result));
   std::printf("  run %d: %ls", summary->runs + 1, line);  // names the fault should the run crash
   std::fflush(stdout);
+  char step[160];
+  std::snprintf(step, sizeof(step), "run %d: %ls", summary->runs + 1, line);
+  watchdog::Step(step);
   const Outcome outcome = RunScenario(line, withPages);
   ++summary->runs;
   if (outcome.injected > 0) ++summary->fired;

@@ -23,6 +23,9 @@ struct ISimCamDevice : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE LoseDevice() = 0;
   virtual HRESULT STDMETHODCALLTYPE GetStats(StreamStats* stats) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetBrightness(LONG percent) = 0;
+  // The device is lost the next time a graph moves it into `state` (a FILTER_STATE), on the
+  // thread that makes the change: a loss at an exact step of a program's work.
+  virtual HRESULT STDMETHODCALLTYPE LoseAtNextStateChange(LONG state) = 0;
 };
 
 // The colour of the picture's lower band while the physical input with this ordinal (counted over

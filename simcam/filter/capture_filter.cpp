@@ -200,7 +200,14 @@ std::vector<StreamPin*> CaptureFilter::streamPins() {
   return list;
 }
 
+STDMETHODIMP CaptureFilter::LoseAtNextStateChange(LONG state) {
+  lossState_ = state;
+  return S_OK;
+}
+
 HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) {
+  LONG armed = to;
+  if (lossState_.compare_exchange_strong(armed, -1)) ReportDeviceLost();
   // Unplugged hardware does not start again, whichever graph it is put in.
   if (lost_ && from == State_Stopped && to != State_Stopped) return HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
   for (StreamPin* pin : streamPins()) {

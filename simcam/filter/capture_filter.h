@@ -45,6 +45,7 @@ class CaptureFilter : public FilterBase,
   STDMETHODIMP LoseDevice() override;
   STDMETHODIMP GetStats(StreamStats* stats) override;
   STDMETHODIMP SetBrightness(LONG percent) override;
+  STDMETHODIMP LoseAtNextStateChange(LONG state) override;
 
   const DeviceProfile& profile() const { return profile_; }
   VideoFormat currentFormat();
@@ -73,6 +74,7 @@ class CaptureFilter : public FilterBase,
   std::atomic<LONG> brightness_{100};
   std::atomic<unsigned> pictureChanges_{0};
   std::atomic<bool> lost_{false};
+  std::atomic<LONG> lossState_{-1};  // the state whose next entry loses the device; -1: none
   std::atomic<LONG> accepted_{0}, refused_{0};
   std::atomic<LONGLONG> firstFrameQpc_{0};
   AnalogPin* analogIn_ = nullptr;
