@@ -44,6 +44,10 @@ void LetterboxRect(RECT* rect, RECT* bounds, bool centre) {
   Normalise(bounds);
   const LONG sw = rect->right - rect->left, sh = rect->bottom - rect->top;
   const LONG bw = bounds->right - bounds->left, bh = bounds->bottom - bounds->top;
+  if (sw <= 0 || sh <= 0) {  // no picture: nothing to scale, an empty rectangle
+    *rect = {bounds->left, bounds->top, bounds->left, bounds->top};
+    return;
+  }
   const double kx = static_cast<double>(bw) / sw, ky = static_cast<double>(bh) / sh;
   if (kx <= ky) {
     const LONG h = static_cast<LONG>(sh * kx + 0.5);
@@ -74,8 +78,14 @@ void UpdateVideoPosition() {
 bool FitWindowToVideo() {
   const auto windowless = CurrentWindowless();
   if (windowless == nullptr) return false;
-  windowless->GetNativeVideoSize(&g_videoWidth, &g_videoHeight, nullptr, nullptr);
-  const LONG w = g_videoWidth, h = g_videoHeight;
+  LONG w = 0, h = 0;
+  // Without a size to fit to, the window keeps its own and the picture is letterboxed into it.
+  if (FAILED(windowless->GetNativeVideoSize(&w, &h, nullptr, nullptr)) || w <= 0 || h <= 0) {
+    RefreshVideoArea();
+    return true;
+  }
+  g_videoWidth = w;
+  g_videoHeight = h;
   const LONG fw = w <= 640 ? w : 640, fh = h <= 480 ? h : 480;
   RECT source = {0, 0, w, h};
   RECT destination = {-((w - fw) / 2), -((h - fh) / 2), w - (w - fw) / 2, h - (h - fh) / 2};

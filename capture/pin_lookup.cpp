@@ -54,7 +54,11 @@ HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID 
   if (FAILED(hr)) return hr;
   if (pins == nullptr) return E_POINTER;
 
-  for (;;) {
+  for (int taken = 0;; ++taken) {
+    if (taken == kMaxPinsPerFilter) {
+      hr = E_FAIL;
+      break;
+    }
     ComPtr<IPin> candidate;
     hr = pins->Next(1, &candidate, nullptr);
     if (hr != S_OK) break;
@@ -74,17 +78,25 @@ HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID 
   return hr;
 }
 
+// A pin by its identifier; a success that hands back no pin is a failure.
+static HRESULT FindPinById(IBaseFilter* filter, const wchar_t* id, IPin** pin) {
+  *pin = nullptr;
+  const HRESULT hr = filter->FindPin(id, pin);
+  if (SUCCEEDED(hr) && *pin == nullptr) return E_POINTER;
+  return hr;
+}
+
 HRESULT FindCapturePin(IBaseFilter* filter, IPin** pin) {
   if (filter == nullptr || pin == nullptr) return E_POINTER;
   if (SUCCEEDED(FindPinByCategory(filter, PINDIR_OUTPUT, PIN_CATEGORY_CAPTURE, pin))) return S_OK;
-  return filter->FindPin(L"Capture", pin);
+  return FindPinById(filter, L"Capture", pin);
 }
 
 HRESULT FindPreviewPin(IBaseFilter* filter, IPin** pin) {
   if (filter == nullptr || pin == nullptr) return E_POINTER;
   if (SUCCEEDED(FindPinByCategory(filter, PINDIR_OUTPUT, PIN_CATEGORY_PREVIEW, pin))) return S_OK;
   if (SUCCEEDED(FindPinByCategory(filter, PINDIR_OUTPUT, PIN_CATEGORY_VIDEOPORT, pin))) return S_OK;
-  return filter->FindPin(L"Preview", pin);
+  return FindPinById(filter, L"Preview", pin);
 }
 
 HRESULT FindAnalogVideoInPin(IBaseFilter* filter, IPin** pin) {

@@ -7,6 +7,9 @@
 
 #include "capture/media_type.h"
 
+// A filter enumerating more pins than this is taken for an enumerator that never ends.
+constexpr int kMaxPinsPerFilter = 1024;
+
 // On success *pin holds a new reference.
 HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID category, IPin** pin);
 HRESULT FindCapturePin(IBaseFilter* filter, IPin** pin);

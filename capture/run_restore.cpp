@@ -14,6 +14,8 @@ LONG CaptureDevice::SaveStateAndTearDown() {
   }
   OAFilterState state = -1;
   if (control != nullptr) control->GetState(500, &state);
+  // A built graph whose state cannot be read comes back running rather than not at all.
+  if (state < State_Stopped || state > State_Running) state = State_Running;
   TearDown();
   return static_cast<LONG>(state);
 }

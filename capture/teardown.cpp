@@ -5,6 +5,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
+#include "capture/pin_lookup.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -17,14 +18,16 @@ void RemoveConnected(IBaseFilter* filter, IFilterGraph2* graph, PIN_DIRECTION fo
                      std::vector<IBaseFilter*>& path) {
   if (filter == nullptr || graph == nullptr) return;
   if (std::find(path.begin(), path.end(), filter) != path.end()) return;
-  path.push_back(filter);
   ComPtr<IEnumPins> pins;
   if (filter->EnumPins(&pins) != S_OK || pins == nullptr) return;
+  path.push_back(filter);
   pins->Reset();
   ComPtr<IPin> pin;
   ULONG fetched = 0;
-  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) == S_OK) {
-    if (pin == nullptr) continue;
+  // A driver's enumerator that answers S_OK without a pin, or never stops, ends the walk.
+  for (int taken = 0;
+       taken < kMaxPinsPerFilter && pins->Next(1, pin.ReleaseAndGetAddressOf(), &fetched) == S_OK && pin != nullptr;
+       ++taken) {
     ComPtr<IPin> farPin;
     pin->ConnectedTo(&farPin);
     if (farPin == nullptr) continue;

@@ -34,10 +34,18 @@ DWORD ColourTableEntries(WORD bitDepth) {
   }
 }
 
+constexpr long long kMaxImageSize = 0xffffffffLL;  // what a 32-bit size field holds
+
+// The bytes of an image whose rows are padded to 32 bits, as its bitmap header states them.
+long long PaddedImageSize(LONG width, WORD bitDepth, LONG height) {
+  const long long stride = ((static_cast<long long>(width) * bitDepth + 31) / 8) & ~3LL;
+  return std::llabs(stride * height);
+}
+
 // A size a picture can have: a claimed size of zero, a negative one or one whose RGB24 image
 // exceeds 32 bits would otherwise win the search and leave the device unset.
 bool Streamable(SIZE size) {
-  return size.cx > 0 && size.cy > 0 && static_cast<unsigned long long>(size.cx) * size.cy * 3 <= 0xffffffffull;
+  return size.cx > 0 && size.cy > 0 && PaddedImageSize(size.cx, 24, size.cy) <= kMaxImageSize;
 }
 
 }  // namespace
@@ -50,9 +58,8 @@ HRESULT BuildBitmapHeader(const GUID& subtype, WORD bitDepth, LONG width, LONG h
   const bool rgb = IsRgbFamily(subtype);
   const DWORD blockSize = rgb ? kBitmapHeaderSize + 4 * ColourTableEntries(bitDepth) : kBitmapHeaderSize + 4;
   // The image size must fit its 32-bit field; a driver's absurd size is refused, not wrapped.
-  const long long stride = ((static_cast<long long>(width) * bitDepth + 31) / 8) & ~3LL;
-  const long long image = std::llabs(stride * height);
-  if (image > 0xffffffffLL) return E_INVALIDARG;
+  const long long image = PaddedImageSize(width, bitDepth, height);
+  if (image > kMaxImageSize) return E_INVALIDARG;
   block->reset(new (std::nothrow) BYTE[blockSize]());
   if (*block == nullptr) return E_OUTOFMEMORY;
   auto* header = reinterpret_cast<BITMAPINFOHEADER*>(block->get());
@@ -103,7 +110,9 @@ HRESULT CreateVideoType(AM_MEDIA_TYPE** type, const GUID& subtype, WORD bitDepth
   auto* info = reinterpret_cast<VIDEOINFOHEADER*>(block);
   info->AvgTimePerFrame = static_cast<REFERENCE_TIME>(std::floor(kUnitsPerSecond / frameRate));
   created->lSampleSize = info->bmiHeader.biSizeImage;
-  info->dwBitRate = static_cast<DWORD>(std::floor(static_cast<double>(created->lSampleSize) * frameRate * 8.0));
+  // A large picture at a high rate exceeds the 32-bit field: it is stated as the most it holds.
+  const double bitRate = std::floor(static_cast<double>(created->lSampleSize) * frameRate * 8.0);
+  info->dwBitRate = bitRate < 4294967295.0 ? static_cast<DWORD>(bitRate) : 0xffffffffu;
   return S_OK;
 }
 

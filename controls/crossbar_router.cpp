@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "capture/pin_lookup.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -29,7 +31,9 @@ bool ForEachPin(IAMCrossbar* crossbar, Visit visit) {
   ComPtr<IEnumPins> pins;
   if (filter->EnumPins(&pins) != S_OK || pins == nullptr) return false;
   ComPtr<IPin> pin;
-  for (LONG position = 0; pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK && pin != nullptr; ++position)
+  for (LONG position = 0;
+       position < kMaxPinsPerFilter && pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK && pin != nullptr;
+       ++position)
     if (visit(position, pin.Get())) return true;
   return false;
 }

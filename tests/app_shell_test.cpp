@@ -299,8 +299,9 @@ TEST_F(Shell, RebuildsOfTheSameDeviceKeepTheChosenInputAndANewChoiceStartsOnTheF
 // main window is enabled again then, and another source can be started before the box is
 // answered. Answering the box must not close that new source.
 TEST_F(Shell, AnsweringAFailedRebuildsBoxClosesOnlyTheDeviceItNames) {
-  // Each start runs the capture filter and the crossbar: the third Run is the rebuild's.
-  Register({Device(L"Failing", std::wstring(kThreeInputCard) + L"fail = Run 3 E_FAIL"), Device(L"Other")});
+  // The rebuild reads the capture format a second time; without it the graph cannot be built.
+  Register(
+      {Device(L"Failing", std::wstring(kThreeInputCard) + L"fail = GetFormat 2 E_FAIL program"), Device(L"Other")});
   ASSERT_TRUE(Select(L"Failing"));
   int stage = 0;
   HWND inputs = nullptr;

@@ -8,6 +8,7 @@
 #include "tests/support/capture_device_internals.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
+#include "tests/support/test_filter.h"
 
 using Microsoft::WRL::ComPtr;
 using simcamtest::Device;
@@ -164,6 +165,36 @@ TEST_F(CaptureDeviceTest, RemovalFunctionsIgnoreNullArguments) {
   RemoveDownstream(nullptr, Inspector::graph(device.Get()));
   RemoveUpstream(Inspector::captureFilter(device.Get()), nullptr);
   EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), Names{L"Cam"});
+}
+
+// Teardown walks what drivers report; these in-process filters report loops, enumerators that
+// never end and filters that cannot list their pins. None is in the graph, whose removal of them
+// fails harmlessly: only the walk is under test.
+TEST(TearDownWalk, EndsOnLoopsEndlessEnumeratorsAndUnlistablePinsAndStaysInStep) {
+  ComPtr<IFilterGraph2> graph;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
+  using testfilter::TestFilter;
+  TestFilter *capture = new TestFilter, *loop = new TestFilter, *unlistable = new TestFilter, *side = new TestFilter;
+  testfilter::Link(capture->AddPin(PINDIR_OUTPUT, L"Out"), loop->AddPin(PINDIR_INPUT, L"In"));
+  testfilter::Link(loop->AddPin(PINDIR_OUTPUT, L"Back"), capture->AddPin(PINDIR_INPUT, L"In"));
+  RemoveDownstream(capture, graph.Get());
+  EXPECT_EQ(loop->pins[0]->disconnects, 1) << "a looped connection is broken once, not followed for ever";
+
+  // A filter that cannot list its pins is reached twice; the second way must still be broken.
+  testfilter::Link(capture->AddPin(PINDIR_OUTPUT, L"First"), unlistable->AddPin(PINDIR_INPUT, L"In 1"));
+  testfilter::Link(capture->AddPin(PINDIR_OUTPUT, L"Second"), side->AddPin(PINDIR_INPUT, L"In"));
+  testfilter::TestPin* sideOut = side->AddPin(PINDIR_OUTPUT, L"Out");
+  testfilter::Link(sideOut, unlistable->AddPin(PINDIR_INPUT, L"In 2"));
+  unlistable->enumPinsResult = E_FAIL;
+  RemoveDownstream(capture, graph.Get());
+  EXPECT_EQ(sideOut->disconnects, 1);
+
+  for (bool givesNull : {true, false}) {
+    side->enumeratorGivesNull = givesNull;
+    side->enumeratorRepeatsFirst = !givesNull;
+    RemoveDownstream(side, graph.Get());  // returns: the walk is bounded
+  }
+  for (TestFilter* filter : {capture, loop, unlistable, side}) filter->Release();
 }
 
 }  // namespace

@@ -132,7 +132,9 @@ TEST_F(HostileInput, ThirtyTwoDeepChainRoutesThroughEveryCrossbar) {
 TEST_F(HostileInput, AbsurdCapabilitySizesArePassedOverForTheLargestRealOne) {
   Register({Device(L"Liar",
                    L"format = RGB24 320x240 30\nformat = RGB24 640x480 30\nadvertise = -2000x-2000\n"
-                   L"advertise = 0x480\nadvertise = 100000x100000\nadvertise = 640x-480")});
+                   L"advertise = 0x480\nadvertise = 100000x100000\nadvertise = 640x-480\n"
+                   // 3 bytes a pixel fit 32 bits, rows padded to 4 bytes do not
+                   L"advertise = 20001x71579")});
   ASSERT_TRUE(Select(L"Liar"));
   ASSERT_NE(g_currentDevice, nullptr);
   const simcam::StreamStats stats = CurrentStats();

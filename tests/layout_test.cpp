@@ -32,6 +32,8 @@ TEST(Letterbox, WorkedExamples) {
   RECT rect = {0, 0, 640, 480}, bounds = {0, 0, 800, 300};
   LetterboxRect(&rect, &bounds, false);
   EXPECT_EQ(AsBox(rect), (Box{0, 0, 400, 300})) << "uncentred";
+  EXPECT_EQ(Letterboxed({0, 0, 0, 0}, {10, 20, 650, 500}), (Box{10, 20, 10, 20})) << "no picture, nothing scaled";
+  EXPECT_EQ(Letterboxed({5, 5, 5, 5}, {0, 0, 0, 0}), (Box{0, 0, 0, 0}));
 }
 
 class Layout : public AppTest {

@@ -137,6 +137,18 @@ TEST(PinLookup, NullArgumentsAndBrokenEnumerators) {
   lying.filter->enumeratorGivesNull = true;
   EXPECT_EQ(FindPinByCategory(lying.filter, PINDIR_OUTPUT, PIN_CATEGORY_CAPTURE, &pin), E_POINTER);
   EXPECT_EQ(pin, nullptr);
+  lying.filter->enumeratorGivesNull = false;
+  lying.filter->pins[0]->category = GUID_NULL;
+  lying.filter->findPinGivesNull = true;  // found "by name", without a pin
+  EXPECT_TRUE(FAILED(FindCapturePin(lying.filter, &pin)));
+  EXPECT_TRUE(FAILED(FindPreviewPin(lying.filter, &pin)));
+  EXPECT_EQ(pin, nullptr);
+
+  FilterHolder endless;  // answers S_OK with the same input pin for ever
+  endless.filter->AddPin(PINDIR_INPUT, L"In");
+  endless.filter->enumeratorRepeatsFirst = true;
+  EXPECT_TRUE(FAILED(FindPinByCategory(endless.filter, PINDIR_OUTPUT, GUID_NULL, &pin)));
+  EXPECT_EQ(pin, nullptr);
 }
 
 TEST(PinLookup, FormatHelpersRefuseNullAndPinsWithoutStreamConfig) {

@@ -30,6 +30,10 @@ TEST(VideoType, WorkedValuesAt15FramesPerSecond) {
   TaskType odd;
   ASSERT_EQ(CreateVideoType(&odd.type, MEDIASUBTYPE_RGB24, 24, 161, 120, 15.0), S_OK);
   EXPECT_EQ(odd.info().bmiHeader.biSizeImage, 58080u);  // stride 484
+
+  TaskType large;  // 1.2 GB a frame at 60 fps: more bits a second than the field holds
+  ASSERT_EQ(CreateVideoType(&large.type, MEDIASUBTYPE_RGB24, 24, 20000, 20000, 60.0), S_OK);
+  EXPECT_EQ(large.info().dwBitRate, 0xffffffffu);
 }
 
 TEST(VideoType, InvalidSizesAndRatesAllocateNothing) {

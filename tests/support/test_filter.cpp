@@ -5,7 +5,7 @@ namespace {
 
 class TestPinEnumerator : public Counted<IEnumPins> {
  public:
-  TestPinEnumerator(TestFilter* filter, bool givesNull) : filter_(filter), givesNull_(givesNull) { filter_->AddRef(); }
+  explicit TestPinEnumerator(TestFilter* filter) : filter_(filter) { filter_->AddRef(); }
   ~TestPinEnumerator() override { filter_->Release(); }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -15,7 +15,8 @@ class TestPinEnumerator : public Counted<IEnumPins> {
     return S_OK;
   }
   STDMETHODIMP Next(ULONG, IPin** pin, ULONG* fetched) override {
-    if (givesNull_) return *pin = nullptr, S_OK;
+    if (filter_->enumeratorGivesNull) return *pin = nullptr, S_OK;
+    if (filter_->enumeratorRepeatsFirst && !filter_->pins.empty()) position_ = 0;
     if (position_ >= filter_->pins.size()) {
       if (fetched != nullptr) *fetched = 0;
       return S_FALSE;
@@ -31,7 +32,6 @@ class TestPinEnumerator : public Counted<IEnumPins> {
 
  private:
   TestFilter* filter_;
-  bool givesNull_;
   size_t position_ = 0;
 };
 
@@ -54,8 +54,22 @@ STDMETHODIMP TestPin::QueryInterface(REFIID iid, void** object) {
 }
 
 STDMETHODIMP TestPin::ConnectedTo(IPin** pin) {
-  *pin = nullptr;
-  return VFW_E_NOT_CONNECTED;
+  *pin = peer;
+  if (peer == nullptr) return VFW_E_NOT_CONNECTED;
+  peer->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP TestPin::Disconnect() {
+  ++disconnects;
+  if (peer == nullptr) return S_FALSE;
+  peer = nullptr;
+  return S_OK;
+}
+
+void Link(TestPin* output, TestPin* input) {
+  output->peer = input;
+  input->peer = output;
 }
 
 STDMETHODIMP TestPin::QueryPinInfo(PIN_INFO* info) {
@@ -113,13 +127,14 @@ STDMETHODIMP TestFilter::GetState(DWORD, FILTER_STATE* state) {
 STDMETHODIMP TestFilter::EnumPins(IEnumPins** out) {
   *out = nullptr;
   if (FAILED(enumPinsResult)) return enumPinsResult;
-  *out = new TestPinEnumerator(this, enumeratorGivesNull);
+  *out = new TestPinEnumerator(this);
   return S_OK;
 }
 
 STDMETHODIMP TestFilter::FindPin(LPCWSTR id, IPin** pin) {
   ++findPinCalls;
   *pin = nullptr;
+  if (findPinGivesNull) return S_OK;
   for (TestPin* candidate : pins) {
     if (candidate->id == id) {
       *pin = candidate;

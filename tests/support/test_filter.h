@@ -39,7 +39,9 @@ class TestPin : public Counted<IPin>, public IKsPropertySet {
   HRESULT queryPinInfoResult = S_OK;
   HRESULT getCategoryResult = S_OK;
   TestFilter* owner = nullptr;  // set by TestFilter::AddPin; not counted
+  TestPin* peer = nullptr;      // what ConnectedTo answers; not counted, cleared by Disconnect
   int categoryReads = 0;
+  int disconnects = 0;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
   STDMETHODIMP_(ULONG) AddRef() override { return Counted<IPin>::AddRef(); }
@@ -47,7 +49,7 @@ class TestPin : public Counted<IPin>, public IKsPropertySet {
 
   STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
   STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  STDMETHODIMP Disconnect() override { return S_FALSE; }
+  STDMETHODIMP Disconnect() override;
   STDMETHODIMP ConnectedTo(IPin** pin) override;
   STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return VFW_E_NOT_CONNECTED; }
   STDMETHODIMP QueryPinInfo(PIN_INFO* info) override;
@@ -74,7 +76,9 @@ class TestFilter : public Counted<IBaseFilter> {
 
   std::vector<TestPin*> pins;
   HRESULT enumPinsResult = S_OK;
-  bool enumeratorGivesNull = false;  // Next answers S_OK without a pin
+  bool enumeratorGivesNull = false;     // Next answers S_OK without a pin
+  bool enumeratorRepeatsFirst = false;  // Next answers S_OK with the first pin, forever
+  bool findPinGivesNull = false;        // FindPin answers S_OK without a pin
   int findPinCalls = 0;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -91,5 +95,8 @@ class TestFilter : public Counted<IBaseFilter> {
   STDMETHODIMP JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return S_OK; }
   STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 };
+
+// Connects an output pin to an input pin, both ways, as a graph would.
+void Link(TestPin* output, TestPin* input);
 
 }  // namespace testfilter

@@ -68,6 +68,43 @@ void SaveScreenshot() {
   std::fprintf(stderr, "  screenshot: %s\n", saved ? Narrow(path).c_str() : "(could not be saved)");
 }
 
+// Where the watched thread is: its return addresses, unwound while it is suspended, then named
+// by module and offset.
+void PrintStack() {
+  HANDLE thread =
+      OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, g_watchedThread);
+  if (thread == nullptr) return;
+  DWORD64 frames[24] = {};
+  int count = 0;
+  if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_FULL;
+    if (GetThreadContext(thread, &context)) {
+      while (count < 24 && context.Rip != 0) {
+        frames[count++] = context.Rip;
+        DWORD64 base = 0;
+        RUNTIME_FUNCTION* function = RtlLookupFunctionEntry(context.Rip, &base, nullptr);
+        if (function == nullptr) break;
+        void* handlerData = nullptr;
+        DWORD64 establisher = 0;
+        RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher, nullptr);
+      }
+    }
+    ResumeThread(thread);
+  }
+  CloseHandle(thread);
+  std::fprintf(stderr, "  the test's thread stands in:\n");
+  for (int i = 0; i < count; ++i) {
+    HMODULE module = nullptr;
+    wchar_t name[MAX_PATH] = L"?";
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(frames[i]), &module);
+    if (module != nullptr) GetModuleFileNameW(module, name, MAX_PATH);
+    std::fprintf(stderr, "    %s+0x%llx\n", Narrow(name).c_str(),
+                 static_cast<unsigned long long>(frames[i] - reinterpret_cast<DWORD64>(module)));
+  }
+}
+
 [[noreturn]] void Fire(DWORD quietMs) {
   std::string step;
   {
@@ -75,6 +112,14 @@ void SaveScreenshot() {
     step = g_step;
   }
   std::fprintf(stderr, "\nWATCHDOG: no progress for %lu s; the test stood at: %s\n", quietMs / 1000, step.c_str());
+  std::fflush(stderr);
+  // A thread stuck inside the window system can block the report itself: it gets ten seconds.
+  std::thread([] {
+    Sleep(10000);
+    std::fprintf(stderr, "  (the report did not finish)\n");
+    TerminateProcess(GetCurrentProcess(), 3);
+  }).detach();
+  PrintStack();
   std::fprintf(stderr, "  windows of the test's thread:\n");
   EnumThreadWindows(g_watchedThread, PrintWindow, 0);
   SaveScreenshot();
