@@ -1,0 +1,188 @@
+#include "tests/support/platform_doubles.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace platformdouble {
+namespace {
+
+// The controlling object around the platform's real one (aggregated as `inner_`). It answers
+// IMediaControl, IVMRWindowlessControl9 and IVMRMonitorConfig9 itself, passing every call on
+// unless a fault is set; every other interface is the inner object's.
+class Outer final : public IMediaControl, public IVMRWindowlessControl9, public IVMRMonitorConfig9 {
+ public:
+  explicit Outer(const Faults* faults) : faults_(faults) {}
+
+  HRESULT Aggregate(IClassFactory* real) { return real->CreateInstance(Self(), IID_PPV_ARGS(&inner_)); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (iid == faults_->refusedInterface) return E_NOINTERFACE;
+    if (iid == IID_IUnknown) return *object = Self(), AddRef(), S_OK;
+    if (iid == IID_IMediaControl) return Wrap(iid, &control_, static_cast<IMediaControl*>(this), object);
+    if (iid == IID_IVMRWindowlessControl9)
+      return Wrap(iid, &windowless_, static_cast<IVMRWindowlessControl9*>(this), object);
+    if (iid == IID_IVMRMonitorConfig9) return Wrap(iid, &monitor_, static_cast<IVMRMonitorConfig9*>(this), object);
+    return inner_->QueryInterface(iid, object);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG remaining = InterlockedDecrement(&references_);
+    if (remaining == 0) Destroy();
+    return static_cast<ULONG>(remaining);
+  }
+
+  // IMediaControl
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return control_->GetTypeInfoCount(count); }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
+    return control_->GetTypeInfo(index, locale, info);
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
+    return control_->GetIDsOfNames(iid, names, count, locale, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argument) override {
+    return control_->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
+  }
+  STDMETHODIMP Run() override { return FAILED(faults_->run) ? faults_->run : control_->Run(); }
+  STDMETHODIMP Pause() override { return control_->Pause(); }
+  STDMETHODIMP Stop() override { return control_->Stop(); }
+  STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override {
+    return FAILED(faults_->getState) ? faults_->getState : control_->GetState(timeout, state);
+  }
+  STDMETHODIMP RenderFile(BSTR name) override { return control_->RenderFile(name); }
+  STDMETHODIMP AddSourceFilter(BSTR name, IDispatch** filter) override {
+    return control_->AddSourceFilter(name, filter);
+  }
+  STDMETHODIMP get_FilterCollection(IDispatch** collection) override {
+    return control_->get_FilterCollection(collection);
+  }
+  STDMETHODIMP get_RegFilterCollection(IDispatch** collection) override {
+    return control_->get_RegFilterCollection(collection);
+  }
+  STDMETHODIMP StopWhenReady() override { return control_->StopWhenReady(); }
+
+  // IVMRWindowlessControl9
+  STDMETHODIMP GetNativeVideoSize(LONG* width, LONG* height, LONG* aspectWidth, LONG* aspectHeight) override {
+    if (FAILED(faults_->nativeVideoSize)) return faults_->nativeVideoSize;
+    return windowless_->GetNativeVideoSize(width, height, aspectWidth, aspectHeight);
+  }
+  STDMETHODIMP GetMinIdealVideoSize(LONG* width, LONG* height) override {
+    return windowless_->GetMinIdealVideoSize(width, height);
+  }
+  STDMETHODIMP GetMaxIdealVideoSize(LONG* width, LONG* height) override {
+    return windowless_->GetMaxIdealVideoSize(width, height);
+  }
+  STDMETHODIMP SetVideoPosition(const RECT* source, const RECT* destination) override {
+    return windowless_->SetVideoPosition(source, destination);
+  }
+  STDMETHODIMP GetVideoPosition(RECT* source, RECT* destination) override {
+    return windowless_->GetVideoPosition(source, destination);
+  }
+  STDMETHODIMP GetAspectRatioMode(DWORD* mode) override { return windowless_->GetAspectRatioMode(mode); }
+  STDMETHODIMP SetAspectRatioMode(DWORD mode) override { return windowless_->SetAspectRatioMode(mode); }
+  STDMETHODIMP SetVideoClippingWindow(HWND window) override { return windowless_->SetVideoClippingWindow(window); }
+  STDMETHODIMP RepaintVideo(HWND window, HDC context) override { return windowless_->RepaintVideo(window, context); }
+  STDMETHODIMP DisplayModeChanged() override { return windowless_->DisplayModeChanged(); }
+  STDMETHODIMP GetCurrentImage(BYTE** image) override { return windowless_->GetCurrentImage(image); }
+  STDMETHODIMP SetBorderColor(COLORREF colour) override { return windowless_->SetBorderColor(colour); }
+  STDMETHODIMP GetBorderColor(COLORREF* colour) override { return windowless_->GetBorderColor(colour); }
+
+  // IVMRMonitorConfig9
+  STDMETHODIMP SetMonitor(UINT monitor) override { return monitor_->SetMonitor(monitor); }
+  STDMETHODIMP GetMonitor(UINT* monitor) override { return monitor_->GetMonitor(monitor); }
+  STDMETHODIMP SetDefaultMonitor(UINT monitor) override { return monitor_->SetDefaultMonitor(monitor); }
+  STDMETHODIMP GetDefaultMonitor(UINT* monitor) override {
+    return FAILED(faults_->defaultMonitor) ? faults_->defaultMonitor : monitor_->GetDefaultMonitor(monitor);
+  }
+  STDMETHODIMP GetAvailableMonitors(VMR9MonitorInfo* info, DWORD size, DWORD* count) override {
+    return monitor_->GetAvailableMonitors(info, size, count);
+  }
+
+ private:
+  IUnknown* Self() { return static_cast<IMediaControl*>(this); }
+
+  // Hands out `wrapper` once the inner object has the interface; the inner's pointer is kept
+  // without the reference it took on this object, as aggregation asks.
+  template <typename Interface>
+  HRESULT Wrap(REFIID iid, Interface** cached, Interface* wrapper, void** object) {
+    if (*cached == nullptr) {
+      const HRESULT hr = inner_->QueryInterface(iid, reinterpret_cast<void**>(cached));
+      if (FAILED(hr)) return hr;
+      Release();
+    }
+    *object = wrapper;
+    AddRef();
+    return S_OK;
+  }
+
+  void Destroy() {
+    references_ = 1;  // the cached pointers' releases come back here
+    if (control_ != nullptr) AddRef(), control_->Release();
+    if (windowless_ != nullptr) AddRef(), windowless_->Release();
+    if (monitor_ != nullptr) AddRef(), monitor_->Release();
+    inner_.Reset();
+    delete this;
+  }
+
+  const Faults* faults_;
+  LONG references_ = 1;
+  ComPtr<IUnknown> inner_;
+  IMediaControl* control_ = nullptr;
+  IVMRWindowlessControl9* windowless_ = nullptr;
+  IVMRMonitorConfig9* monitor_ = nullptr;
+};
+
+class Factory final : public IClassFactory {
+ public:
+  Factory(ComPtr<IClassFactory> real, ClassDouble* owner) : real_(std::move(real)), owner_(owner) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG remaining = InterlockedDecrement(&references_);
+    if (remaining == 0) delete this;
+    return static_cast<ULONG>(remaining);
+  }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    if (FAILED(owner_->faults.create)) return owner_->faults.create;
+    auto* created = new Outer(&owner_->faults);
+    HRESULT hr = created->Aggregate(real_.Get());
+    if (SUCCEEDED(hr)) hr = created->QueryInterface(iid, object);
+    if (SUCCEEDED(hr)) ++owner_->created;
+    created->Release();
+    return hr;
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+ private:
+  LONG references_ = 1;
+  ComPtr<IClassFactory> real_;
+  ClassDouble* owner_;
+};
+
+}  // namespace
+
+ClassDouble::ClassDouble(REFCLSID clsid) {
+  ComPtr<IClassFactory> real;
+  if (FAILED(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&real)))) return;
+  factory_.Attach(new Factory(real, this));
+  if (FAILED(CoRegisterClassObject(clsid, factory_.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_)))
+    cookie_ = 0;
+}
+
+ClassDouble::~ClassDouble() {
+  if (cookie_ != 0) CoRevokeClassObject(cookie_);
+}
+
+}  // namespace platformdouble

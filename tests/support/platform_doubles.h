@@ -1,0 +1,44 @@
+#pragma once
+
+// The platform's own objects, made to fail one chosen call: while a double is alive, creating its
+// class in this process yields the platform's real object wrapped (COM aggregation) so that the
+// chosen calls fail and everything else is the platform's.
+#include <d3d9.h>
+#include <dshow.h>
+#include <vmr9.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <functional>
+
+namespace platformdouble {
+
+// Answers for the wrapped object's calls: S_OK lets the platform answer.
+struct Faults {
+  HRESULT create = S_OK;             // the class factory's CreateInstance itself
+  IID refusedInterface = GUID_NULL;  // QueryInterface for it answers E_NOINTERFACE
+  HRESULT run = S_OK;                // IMediaControl::Run
+  HRESULT getState = S_OK;           // IMediaControl::GetState, writing no state
+  HRESULT nativeVideoSize = S_OK;    // IVMRWindowlessControl9::GetNativeVideoSize, writing no size
+  HRESULT defaultMonitor = S_OK;     // IVMRMonitorConfig9::GetDefaultMonitor
+};
+
+// Registered for `clsid` (CLSID_FilterGraph or CLSID_VideoMixingRenderer9) from construction to
+// destruction; `faults` may be changed meanwhile.
+class ClassDouble {
+ public:
+  explicit ClassDouble(REFCLSID clsid);
+  ~ClassDouble();
+  ClassDouble(const ClassDouble&) = delete;
+  ClassDouble& operator=(const ClassDouble&) = delete;
+  bool registered() const { return cookie_ != 0; }
+
+  Faults faults;
+  LONG created = 0;
+
+ private:
+  Microsoft::WRL::ComPtr<IClassFactory> factory_;
+  DWORD cookie_ = 0;
+};
+
+}  // namespace platformdouble
