@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/import_spy.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -14,6 +15,37 @@ using modaltest::ModalDriver;
 using simcamtest::Device;
 
 namespace {
+
+// The message boxes the program asks for, as it asks.
+struct BoxCall {
+  HWND owner;
+  UINT flags;
+  bool defaultCaption;
+};
+std::vector<BoxCall> g_boxCalls;
+importspy::ImportSpy* g_boxSpy = nullptr;
+
+int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags) {
+  g_boxCalls.push_back({owner, flags, caption == nullptr});
+  return reinterpret_cast<decltype(&MessageBoxW)>(g_boxSpy->original())(owner, text, caption, flags);
+}
+
+struct BoxSpy {
+  importspy::ImportSpy spy{"user32.dll", "MessageBoxW", reinterpret_cast<void*>(&RecordBox)};
+  BoxSpy() {
+    g_boxCalls.clear();
+    g_boxSpy = &spy;
+  }
+  ~BoxSpy() { g_boxSpy = nullptr; }
+};
+
+int g_defaultCommands = 0;  // WM_COMMAND 4242 seen by the default procedure
+importspy::ImportSpy* g_defaultSpy = nullptr;
+
+LRESULT WINAPI RecordDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && window == g_mainWindow) g_defaultCommands += LOWORD(wParam) == 4242 ? 1 : 100;
+  return reinterpret_cast<decltype(&DefWindowProcW)>(g_defaultSpy->original())(window, message, wParam, lParam);
+}
 
 // Presses OK on every message box and records its text.
 ModalDriver AcknowledgeBoxes() {
@@ -51,7 +83,7 @@ const wchar_t kThreeInputCard[] =
 
 TEST_F(Shell, StartsWithoutDeviceControlsGreyedAndA640By480BlackClientArea) {
   EXPECT_EQ(g_currentDevice, nullptr);
-  EXPECT_TRUE(AllControlsGreyed()) << "the resource has them enabled; start-up greys them";
+  EXPECT_TRUE(greyedAtStartUp) << "the resource has them enabled; start-up greys them";
   EXPECT_EQ(GetMenuState(g_menuBar, 0, MF_BYPOSITION) & MF_GRAYED, 0u);
   EXPECT_EQ(ClientSize().cx, 640);
   EXPECT_EQ(ClientSize().cy, 480);
@@ -147,12 +179,15 @@ TEST_F(Shell, FailingDeviceShowsItsNameAndLeavesNoDevice) {
 
 TEST_F(Shell, DeviceLossShowsTheBoxClosesTheDeviceAndBlanksTheWindow) {
   Register({Device(L"Fragile", L"format = RGB24 640x480 30\nlose-after = 10")});
+  BoxSpy spy;
   ModalDriver boxes = AcknowledgeBoxes();
   ASSERT_TRUE(Select(L"Fragile"));
   for (int i = 0; i < 60 && g_currentDevice != nullptr; ++i) Pump(50);
   EXPECT_EQ(g_currentDevice, nullptr);
   ASSERT_FALSE(boxes.texts().empty());
   EXPECT_EQ(boxes.texts().back(), L"The device \"Fragile\" has been lost. ");
+  ASSERT_EQ(g_boxCalls.size(), 1u);
+  EXPECT_EQ(g_boxCalls[0].flags, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING));
   EXPECT_TRUE(AllControlsGreyed());
   Pump(100);
   EXPECT_EQ(PixelAt(40, 150), 0x000000u) << "the last frame does not stay on screen";
@@ -184,6 +219,7 @@ TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {
 TEST_F(Shell, FormatWhoseRestartFailsShowsBothBoxesAndEndsWithoutDevice) {
   Register({Device(L"Cam", L"format = RGB24 640x480 30\nformat = MJPG 1280x720 30")});
   ASSERT_TRUE(Select(L"Cam"));
+  BoxSpy spy;
   std::vector<std::wstring> boxes;
   ModalDriver driver([&](HWND dialog) {
     HWND list = modaltest::FindControl(dialog, 100, L"ComboBox");
@@ -202,6 +238,13 @@ TEST_F(Shell, FormatWhoseRestartFailsShowsBothBoxesAndEndsWithoutDevice) {
   EXPECT_EQ(boxes[0], L"Unable to start the selected device \"Cam\"");
   EXPECT_EQ(boxes[1],
             L"Unable to restart the device with the new format.\n Please select it again from the File Menu.");
+  ASSERT_EQ(g_boxCalls.size(), 2u);
+  EXPECT_EQ(g_boxCalls[0].flags, static_cast<UINT>(MB_TASKMODAL | MB_ICONWARNING)) << "0x2030";
+  EXPECT_EQ(g_boxCalls[1].flags, static_cast<UINT>(MB_ICONERROR)) << "error icon, not task-modal";
+  for (const BoxCall& call : g_boxCalls) {
+    EXPECT_EQ(call.owner, g_mainWindow);
+    EXPECT_TRUE(call.defaultCaption);
+  }
   EXPECT_EQ(g_currentDevice, nullptr);
   EXPECT_TRUE(AllControlsGreyed());
 }
@@ -219,7 +262,8 @@ TEST_F(Shell, InputsListsConnectorNamesSortedAndRoutesAtOnce) {
     names = modaltest::ComboItems(list);
     selected = modaltest::ComboSelection(list);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);  // not handled: the dialog stays
-    SendMessageW(list, CB_SETCURSEL, 0, 0);     // "Video Composite"
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "IDOK does not end the dialog";
+    SendMessageW(list, CB_SETCURSEL, 0, 0);  // "Video Composite"
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_INPUT_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     modaltest::PressButton(dialog, IDC_DONE_BUTTON);
     return true;
@@ -266,12 +310,19 @@ TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
 }
 
 TEST_F(Shell, UnknownCommandsReachTheDefaultProcedureAndDeviceCommandsNeedADevice) {
+  importspy::ImportSpy spy("user32.dll", "DefWindowProcW", reinterpret_cast<void*>(&RecordDefault));
+  ASSERT_TRUE(spy.installed());
+  g_defaultSpy = &spy;
+  g_defaultCommands = 0;
   for (UINT command : {CMD_INPUTS, CMD_VIDEO, CMD_FORMAT, CMD_TV_TUNER}) {
     ModalDriver none([](HWND) { return true; });
     Command(command);
     EXPECT_FALSE(none.seen()) << command;
   }
-  EXPECT_EQ(SendMessageW(g_mainWindow, WM_COMMAND, 4242, 0), DefWindowProcW(g_mainWindow, WM_COMMAND, 4242, 0));
+  EXPECT_EQ(g_defaultCommands, 0) << "handled commands do not reach the default procedure";
+  SendMessageW(g_mainWindow, WM_COMMAND, 4242, 0);
+  EXPECT_EQ(g_defaultCommands, 1) << "an unknown command does, unchanged";
+  g_defaultSpy = nullptr;
 }
 
 TEST_F(Shell, RebuildsOfTheSameDeviceKeepTheChosenInputAndANewChoiceStartsOnTheFirst) {

@@ -77,8 +77,8 @@ TEST_F(CaptureDeviceTest, OpenAddsTheFilterUnderItsNameWithTheLargestRgb24At15Fp
 }
 
 TEST_F(CaptureDeviceTest, FormatChoiceTiesKeepTheEarlierAndVideoInfo2Counts) {
-  // Equal areas: 800x600 (VideoInfo2) comes first and its size is chosen.
-  Register({Device(L"Cam", L"format = RGB24 800x600 30 vih2\nformat = RGB24 600x800 30\nformat = RGB24 800x600 30")});
+  // Equal areas: 800x600 (VideoInfo2) comes first and its size is chosen over the later 600x800.
+  Register({Device(L"Cam", L"format = RGB24 800x600 30 vih2\nformat = RGB24 800x600 30\nformat = RGB24 600x800 30")});
   ComPtr<CaptureDevice> device = NewDevice();
   ASSERT_EQ(device->Open(L"Cam", simcamtest::DeviceMoniker(1)), S_OK);
   EXPECT_EQ(Format(device.Get()), std::make_tuple(800L, 600L, REFERENCE_TIME{666666}));
@@ -188,6 +188,18 @@ TEST(TearDownWalk, EndsOnLoopsEndlessEnumeratorsAndUnlistablePinsAndStaysInStep)
   unlistable->enumPinsResult = E_FAIL;
   RemoveDownstream(capture, graph.Get());
   EXPECT_EQ(sideOut->disconnects, 1);
+
+  // A filter reached again by a second way after the first way's walk has left it: entered again,
+  // so that the second connection is broken too.
+  TestFilter *middle = new TestFilter, *joined = new TestFilter;
+  TestFilter* start = new TestFilter;
+  testfilter::Link(start->AddPin(PINDIR_OUTPUT, L"To middle"), middle->AddPin(PINDIR_INPUT, L"In"));
+  testfilter::Link(middle->AddPin(PINDIR_OUTPUT, L"Out"), joined->AddPin(PINDIR_INPUT, L"In 1"));
+  testfilter::TestPin* direct = start->AddPin(PINDIR_OUTPUT, L"To joined");
+  testfilter::Link(direct, joined->AddPin(PINDIR_INPUT, L"In 2"));
+  RemoveDownstream(start, graph.Get());
+  EXPECT_EQ(direct->disconnects, 1);
+  for (TestFilter* filter : {start, middle, joined}) filter->Release();
 
   for (bool givesNull : {true, false}) {
     side->enumeratorGivesNull = givesNull;

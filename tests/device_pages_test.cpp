@@ -54,6 +54,7 @@ TEST_F(DevicePages, ProbesAnswerExactlyWhenPagesExist) {
       {L"stream-config = no", {false, true, false}},
       {L"crossbar = Main: Tuner -> VideoDecoder\ntuner = yes\ntuner-pages = zero", {true, true, false}},
       {L"fail = GetFilterPages 1 E_OUTOFMEMORY", {true, false, false}},
+      {L"filter-pages = null-array\nformat-pages = null-array", {false, false, false}},
   };
   for (const auto& item : cases) {
     ComPtr<CaptureDevice> device = Opened(item.settings);
@@ -89,6 +90,11 @@ TEST_F(DevicePages, ZeroPagesShowNothingAndMissingTunerFails) {
   EXPECT_EQ(device->ShowFilterPages(nullptr), S_OK);
   EXPECT_EQ(device->ShowFormatPages(nullptr), E_NOINTERFACE);
   EXPECT_TRUE(FAILED(device->ShowTunerPages(nullptr)));
+  // A count with no array is no pages; a frame whose only page cannot be created could not be
+  // closed, so none is opened.
+  ComPtr<CaptureDevice> lying = Opened(L"filter-pages = uncreatable\nformat-pages = null-array");
+  EXPECT_TRUE(FAILED(lying->ShowFilterPages(nullptr)));
+  EXPECT_EQ(lying->ShowFormatPages(nullptr), S_OK);
   EXPECT_FALSE(driver.seen()) << "no frame opened";
 }
 

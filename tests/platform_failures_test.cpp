@@ -30,10 +30,18 @@ class PlatformFailure : public AppTest {
         modaltest::PressButton(dialog, IDOK);
         return true;
       }
-      RECT box{};
+      // The user first drags the box over the picture, so that what is left there shows.
+      RECT box{}, client{};
       GetWindowRect(dialog, &box);
-      boxCentre = {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
-      ScreenToClient(g_mainWindow, &boxCentre);
+      GetClientRect(g_mainWindow, &client);
+      MapWindowPoints(g_mainWindow, nullptr, reinterpret_cast<POINT*>(&client), 2);
+      const POINT target = {(client.left + client.right - (box.right - box.left)) / 2,
+                            (client.top + client.bottom - (box.bottom - box.top)) / 2};
+      if (box.left != target.x || box.top != target.y) {
+        SetWindowPos(dialog, nullptr, target.x, target.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        return false;
+      }
+      boxCentre = {(client.right - client.left) / 2, (client.bottom - client.top) / 2};
       boxes.push_back(modaltest::DialogText(dialog));
       modaltest::PressButton(dialog, IDOK);
       return true;

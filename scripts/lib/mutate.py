@@ -5,6 +5,7 @@ Each change is four lines, separated from the next by a blank line:
     the exact text to replace (found once)
     its replacement
     test executable and gtest filter
+A "\\n" in the texts stands for a line break.
 """
 import pathlib
 import subprocess
@@ -17,6 +18,7 @@ def changes(root):
     for block in blocks:
         lines = [line for line in block.splitlines() if not line.startswith("#")]
         path, original, replacement, test = lines
+        original, replacement = original.replace("\\n", "\n"), replacement.replace("\\n", "\n")
         executable, _, test_filter = test.partition(" ")
         yield path, original, replacement, executable, test_filter
 

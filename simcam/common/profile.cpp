@@ -66,6 +66,10 @@ bool ParsePages(const std::wstring& value, PagesKind* pages) {
     *pages = PagesKind::None;
   else if (value == L"zero")
     *pages = PagesKind::Zero;
+  else if (value == L"null-array")
+    *pages = PagesKind::NullArray;
+  else if (value == L"uncreatable")
+    *pages = PagesKind::Uncreatable;
   else
     return false;
   return true;
@@ -211,7 +215,7 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     PagesKind* pages = key == L"filter-pages"   ? &device->filterPages
                        : key == L"format-pages" ? &device->formatPages
                                                 : &device->tunerPages;
-    if (!ParsePages(value, pages)) return *error = key + L" must be yes, none or zero", false;
+    if (!ParsePages(value, pages)) return *error = key + L" must be yes, none, zero, null-array or uncreatable", false;
   } else if (key == L"lose-after") {
     wchar_t* end = nullptr;
     device->loseAfterFrames = std::wcstol(value.c_str(), &end, 10);

@@ -12,7 +12,9 @@ namespace simcam {
 
 enum class CapturePinKind { Category, NameOnly, None };
 enum class PreviewPinKind { None, Category, VideoPort, NameOnly };
-enum class PagesKind { Pages, None, Zero };  // real pages, no ISpecifyPropertyPages, zero pages
+// Real pages, no ISpecifyPropertyPages, zero pages; or a driver's lies: a count of one with no
+// array, one page whose class nobody can create.
+enum class PagesKind { Pages, None, Zero, NullArray, Uncreatable };
 
 // One crossbar pin: its PhysicalConnectorType, its related pin (-1: none) and, for an input fed
 // by another crossbar, that crossbar's position in the profile and its output index.

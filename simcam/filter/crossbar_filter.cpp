@@ -12,6 +12,9 @@ constexpr LONG kMinChannel = 1, kMaxChannel = 99;
 
 bool IsAudio(LONG type) { return type >= 0x1000; }
 
+// A page class that is registered nowhere.
+constexpr CLSID kUnregisteredClsid = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0xff}};
+
 }  // namespace
 
 HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const wchar_t* method, CAUUID* pages) {
@@ -20,10 +23,11 @@ HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const
   pages->pElems = nullptr;
   const HRESULT injected = faults.Check(method);
   if (injected != S_OK) return injected;
-  if (kind != PagesKind::Pages) return S_OK;
+  if (kind == PagesKind::NullArray) pages->cElems = 1;
+  if (kind != PagesKind::Pages && kind != PagesKind::Uncreatable) return S_OK;
   pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
   if (pages->pElems == nullptr) return E_OUTOFMEMORY;
-  pages->pElems[0] = page;
+  pages->pElems[0] = kind == PagesKind::Pages ? page : kUnregisteredClsid;
   pages->cElems = 1;
   return S_OK;
 }

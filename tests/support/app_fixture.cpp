@@ -19,7 +19,10 @@ void AppTest::SetUpTestSuite() {
   LoadStringW(module, IDS_WINDOW_CLASS, g_windowClassName, 100);
   RegisterMainWindowClass(module);
   ASSERT_TRUE(CreateMainWindow(module, SW_SHOW));
+  greyedAtStartUp = AllControlsGreyed();
 }
+
+bool AppTest::greyedAtStartUp = false;
 
 void AppTest::TearDownTestSuite() {
   CloseCurrentDevice();

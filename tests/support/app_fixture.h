@@ -32,6 +32,8 @@ class AppTest : public testing::Test {
   // Registers the devices, then runs File > Select Source and confirms the entry `name`.
   static bool Select(const std::wstring& name);
   static void Register(const std::vector<simcam::DeviceProfile>& devices);
+  // Whether the Controls items were greyed right after the main window was created.
+  static bool greyedAtStartUp;
 };
 
 }  // namespace apptest
