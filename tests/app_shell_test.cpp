@@ -2,6 +2,7 @@
 // failures and loss, the Controls commands and colour changes.
 #include <gtest/gtest.h>
 
+#include "devices/source_dialog.h"
 #include "res/resource.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/import_spy.h"
@@ -395,6 +396,68 @@ TEST_F(Shell, AnsweringAFailedRebuildsBoxClosesOnlyTheDeviceItNames) {
   ASSERT_NE(g_currentDevice, nullptr) << "the newly started source stays";
   EXPECT_EQ(g_currentDevice->GetName(), L"Other");
   EXPECT_TRUE(ItemEnabled(CMD_VIDEO));
+}
+
+// Format... in the source dialog opens the chosen device for its format page; OK hands that same
+// object back, Cancel drops it and the running preview goes on.
+TEST_F(Shell, SourceDialogFormatOpensOnceShowsThePageEachTimeAndOkHandsBackTheSameDevice) {
+  Register({Device(L"Running"), Device(L"Chosen")});
+  ASSERT_TRUE(Select(L"Running"));
+  const LONG objectsWithRunning = simcamtest::KitLiveObjects();
+  for (const int ending : {IDCANCEL, IDOK}) {
+    int pages = 0, formatPresses = 0;
+    bool pageOpen = false;
+    CaptureDevice* opened = nullptr;
+    ModalDriver driver([&](HWND dialog) {
+      if (HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST)) {
+        if (pageOpen) return false;
+        if (formatPresses == 0) simcamtest::ResetKitCallCounts();  // the listing's bindings are done
+        if (formatPresses == 1 && g_sourceDialog != nullptr) opened = g_sourceDialog->GetSelected().Get();
+        if (formatPresses == 2) {
+          modaltest::PressButton(dialog, ending);
+          return true;
+        }
+        SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Chosen"));
+        ++formatPresses;
+        pageOpen = true;
+        modaltest::PressButton(dialog, IDC_FORMAT_BUTTON);
+        return false;
+      }
+      ++pages;  // the format page's frame
+      pageOpen = false;
+      modaltest::PressButton(dialog, IDOK);
+      return true;
+    });
+    Command(CMD_SELECT_SOURCE);
+    EXPECT_EQ(pages, 2) << "the page each time";
+    EXPECT_EQ(simcamtest::KitCallCount(L"Load", false), 1) << "the device is opened once";
+    ASSERT_NE(g_currentDevice, nullptr);
+    if (ending == IDCANCEL) {
+      EXPECT_EQ(g_currentDevice->GetName(), L"Running") << "Cancel leaves the preview";
+      EXPECT_EQ(simcamtest::KitLiveObjects(), objectsWithRunning) << "the chosen device is released";
+    } else {
+      EXPECT_EQ(g_currentDevice.Get(), opened) << "OK starts the very object the page was shown for";
+      EXPECT_EQ(g_currentDevice->GetName(), L"Chosen");
+    }
+  }
+}
+
+TEST_F(Shell, AfterAnOkThatCannotOpenTheDeviceAnotherSourceCanBeChosen) {
+  // Only opening asks the capture pin for its connection: listing the device still works.
+  Register({Device(L"Broken", L"fail = ConnectedTo 1 E_FAIL program"), Device(L"Good")});
+  int sightings = 0;
+  ModalDriver driver([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list == nullptr) return false;
+    const wchar_t* choice = sightings++ == 0 ? L"Broken" : L"Good";
+    SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(choice));
+    modaltest::PressButton(dialog, IDOK);
+    return sightings == 2;
+  });
+  Command(CMD_SELECT_SOURCE);
+  EXPECT_EQ(sightings, 2) << "the dialog stayed open after the failed OK";
+  ASSERT_NE(g_currentDevice, nullptr);
+  EXPECT_EQ(g_currentDevice->GetName(), L"Good");
 }
 
 }  // namespace

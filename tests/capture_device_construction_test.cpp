@@ -4,6 +4,7 @@
 
 #include "capture/capture_device.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"
@@ -127,6 +128,15 @@ TEST_F(CaptureDeviceConstruction, BuilderThatRefusesTheGraph) {
   ReplacedClass replaced(CLSID_CaptureGraphBuilder2, S_OK);
   ASSERT_EQ(replaced.registered(), S_OK);
   ComPtr<CaptureDevice> device(new CaptureDevice());
+  ExpectDeviceWithoutGraph(device.Get());
+}
+
+TEST_F(CaptureDeviceConstruction, GraphWithoutMediaControl) {
+  platformdouble::ClassDouble graph(CLSID_FilterGraph);
+  ASSERT_TRUE(graph.registered());
+  graph.faults.refusedInterface = IID_IMediaControl;
+  ComPtr<CaptureDevice> device(new CaptureDevice());
+  EXPECT_EQ(graph.created, 1);
   ExpectDeviceWithoutGraph(device.Get());
 }
 
