@@ -13,6 +13,10 @@ namespace {
 
 constexpr DWORD kRebuildPause = 300;
 
+// The device whose loss box is open: the box's nested loop drains the same queue again, and a
+// second loss of that device must not open a second box.
+CaptureDevice* lossBeingReported = nullptr;
+
 // Ends a failed start: the device is shown in the error while still current, then dropped. The
 // box runs a nested message loop, so the device may have stopped being current meanwhile.
 bool FailStart(CaptureDevice* device, bool tearDown) {
@@ -115,10 +119,13 @@ void HandleGraphEvents(HWND window) {
   long code = 0;
   LONG_PTR first = 0, second = 0;
   while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
-    // A second loss in the same batch finds the device already closed: nothing more to say.
-    if (code == EC_DEVICE_LOST && g_currentDevice != nullptr) {
+    // A second loss in the same batch finds the device already closed, or its box still open:
+    // nothing more to say.
+    if (code == EC_DEVICE_LOST && g_currentDevice != nullptr && g_currentDevice.Get() != lossBeingReported) {
       ComPtr<CaptureDevice> lost = g_currentDevice;
+      lossBeingReported = lost.Get();
       ShowDeviceError(window, IDS_DEVICE_LOST, lost->GetName().c_str());
+      lossBeingReported = nullptr;
       CloseIfStillCurrent(lost.Get());
     }
     events->FreeEventParams(code, first, second);

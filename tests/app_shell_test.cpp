@@ -209,12 +209,31 @@ TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {
   ASSERT_EQ(events.As(&control), S_OK);
   control->GetState(500, &state);
   EXPECT_EQ(state, State_Running);
-  control->Pause();
-  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
-  events = g_currentDevice->GetMediaEvent();
-  ASSERT_EQ(events.As(&control), S_OK);
-  control->GetState(500, &state);
-  EXPECT_EQ(state, State_Paused);
+  for (const bool stopped : {false, true}) {  // a stopped graph comes back paused too
+    stopped ? control->Stop() : control->Pause();
+    SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+    events = g_currentDevice->GetMediaEvent();
+    ASSERT_EQ(events.As(&control), S_OK);
+    control->GetState(500, &state);
+    EXPECT_EQ(state, State_Paused) << (stopped ? "stopped" : "paused");
+  }
+}
+
+TEST_F(Shell, ALossFirstInABatchIsReportedOnceAndTheRestOfTheBatchIsStillTaken) {
+  Register({Device(L"Cam")});
+  ASSERT_TRUE(Select(L"Cam"));
+  ComPtr<IMediaEventEx> events = g_currentDevice->GetMediaEvent();
+  ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(events.As(&sink), S_OK);
+  ModalDriver boxes = AcknowledgeBoxes();
+  for (long code : {long{EC_DEVICE_LOST}, long{EC_USER + 1}, long{EC_DEVICE_LOST}, long{EC_USER + 2}})
+    sink->Notify(code, 0, 0);
+  HandleGraphEvents(g_mainWindow);
+  EXPECT_EQ(boxes.texts(), std::vector<std::wstring>{L"The device \"Cam\" has been lost. "});
+  EXPECT_EQ(g_currentDevice, nullptr);
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  EXPECT_EQ(events->GetEvent(&code, &first, &second, 0), E_ABORT) << "every event of the batch was taken";
 }
 
 TEST_F(Shell, FormatWhoseRestartFailsShowsBothBoxesAndEndsWithoutDevice) {
@@ -308,6 +327,21 @@ TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
     }
     EXPECT_EQ(caption, L"About VANTORQ-MIRAsee");
   }
+}
+
+TEST_F(Shell, AboutClosesWithEscapeAndWithItsCloseButton) {
+  for (const bool escape : {true, false}) {
+    ModalDriver driver([&](HWND box) {
+      if (escape)
+        PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+      else
+        PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return true;
+    });
+    Command(CMD_ABOUT);  // returns once the box has ended
+    EXPECT_EQ(driver.handledCount(), 1u) << (escape ? "Esc" : "close button");
+  }
+  EXPECT_TRUE(IsWindowEnabled(g_mainWindow));
 }
 
 TEST_F(Shell, UnknownCommandsReachTheDefaultProcedureAndDeviceCommandsNeedADevice) {

@@ -20,6 +20,10 @@ TEST_F(Strings, TableHoldsTheProgramsTexts) {
   EXPECT_EQ(text, L"VANTORQMIRASEE");
   EXPECT_EQ(LoadResourceString(&text, 4711), 0);
   EXPECT_EQ(text, L"Resource error!");
+  std::wstring digits;
+  for (int i = 0; i < 30; ++i) digits += L"0123456789";
+  EXPECT_EQ(LoadResourceString(&text, 4000), 254) << "a 300-character string is cut";
+  EXPECT_EQ(text, digits.substr(0, 254));
 }
 
 TEST_F(Strings, DeviceErrorsShowTheNameLiterallyCutAt2047AndNothingForAMissingString) {

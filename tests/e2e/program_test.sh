@@ -199,15 +199,23 @@ exit_command() {
   select_first_source
   keys alt+f x
   driver gone-main 10000 >/dev/null || fail "Exit did not end the program"
-  wait "$app_pid" 2>/dev/null
+  expect_exit_code_0
 }
 
-close_box() {
+close_box() {  # with a device open: it is closed on the way out, and the process ends cleanly
   register webcam.txt
   start_app
+  select_first_source
   keys alt+F4
   driver gone-main 10000 >/dev/null || fail "the close box did not end the program"
-  wait "$app_pid" 2>/dev/null
+  expect_exit_code_0
+}
+
+expect_exit_code_0() {
+  local status=0
+  wait "$app_pid" 2>/dev/null || status=$?
+  app_pid=
+  [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
 }
 
 scenarios=("${@:2}")
