@@ -78,9 +78,10 @@ TEST_F(DeviceDiscovery, EmptyNamesBecomeUnknownAndCaseMatters) {
 TEST_F(DeviceDiscovery, UnusableDevicesAreDroppedWithoutChangingTheResult) {
   Register({NamelessDevice(), Device(L"No Capture", L"capture-pin = none"), Device(L"Named Pin", L"capture-pin = name"),
             Device(L"Broken", L"fail = Load 1 E_FAIL"), Device(L"Pins Fail", L"fail = EnumPins 1 E_OUTOFMEMORY"),
-            Device(L"Good")});
+            Device(L"Good"), Device(L"Number", L"name-type = number")});
   ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
-  // "Pins Fail" keeps its capture pin through FindPin by name after the failed search.
+  // "Pins Fail" keeps its capture pin through FindPin by name after the failed search; a name
+  // that is not text is no name.
   EXPECT_EQ(ListOf(list), (Listing{{L"Good", 6}, {L"Named Pin", 3}, {L"Pins Fail", 5}}));
 }
 

@@ -92,8 +92,11 @@ HRESULT RegisterDevice(const std::wstring& instance, const DeviceProfile& device
   if (opened != ERROR_SUCCESS) return HRESULT_FROM_WIN32(opened);
   // The friendly name is written here rather than trusted to the mapper, so that empty and absent
   // names reach the enumerator exactly as the profile says.
-  LSTATUS written = device.hasName ? WriteString(key.get(), L"FriendlyName", device.name)
-                                   : RegDeleteValueW(key.get(), L"FriendlyName");
+  const DWORD number = 1234;
+  LSTATUS written = !device.hasName      ? RegDeleteValueW(key.get(), L"FriendlyName")
+                    : device.numericName ? RegSetValueExW(key.get(), L"FriendlyName", 0, REG_DWORD,
+                                                          reinterpret_cast<const BYTE*>(&number), sizeof(number))
+                                         : WriteString(key.get(), L"FriendlyName", device.name);
   if (written == ERROR_FILE_NOT_FOUND) written = ERROR_SUCCESS;
   if (written == ERROR_SUCCESS) written = WriteString(key.get(), kProfileValue, device.text);
   return HRESULT_FROM_WIN32(written);

@@ -161,6 +161,9 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
   if (key == L"name") {
     device->hasName = true;
     device->name = value;
+  } else if (key == L"name-type") {
+    if (value != L"text" && value != L"number") return *error = L"name-type must be text or number", false;
+    device->numericName = value == L"number";
   } else if (key == L"capture-pin") {
     if (value == L"category")
       device->capturePin = CapturePinKind::Category;

@@ -45,6 +45,7 @@ struct FaultSpec {
 struct DeviceProfile {
   bool hasName = false;
   std::wstring name;
+  bool numericName = false;  // the friendly name is stored as a number, as a broken driver's is
   CapturePinKind capturePin = CapturePinKind::Category;
   PreviewPinKind previewPin = PreviewPinKind::None;
   bool previewRenderable = true;

@@ -84,7 +84,11 @@ void PrintStack() {
         frames[count++] = context.Rip;
         DWORD64 base = 0;
         RUNTIME_FUNCTION* function = RtlLookupFunctionEntry(context.Rip, &base, nullptr);
-        if (function == nullptr) break;
+        if (function == nullptr) {  // a leaf (a system call's stub): its return address is on top
+          context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
+          context.Rsp += sizeof(DWORD64);
+          continue;
+        }
         void* handlerData = nullptr;
         DWORD64 establisher = 0;
         RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher, nullptr);
