@@ -31,7 +31,7 @@ namespace {
 const wchar_t kLossy[] = L"Lossy Card";
 const wchar_t kSpare[] = L"Spare Cam";
 const wchar_t kCard[] =
-    L"format = RGB24 640x480 30\n"
+    L"format = RGB24 640x480 10\nfixed-rate = yes\n"  // fewer frames: see the fault matrix's device
     L"crossbar = Main: Tuner Composite SVideo -> VideoDecoder\n"
     L"tuner = yes\n";
 const unsigned kSeed = 20261208;
