@@ -31,7 +31,7 @@ namespace {
 const wchar_t kLossy[] = L"Lossy Card";
 const wchar_t kSpare[] = L"Spare Cam";
 const wchar_t kCard[] =
-    L"format = RGB24 640x480 10\nfixed-rate = yes\n"  // fewer frames: see the fault matrix's device
+    L"format = RGB24 640x480 4\nfixed-rate = yes\n"  // fewer frames: see the fault matrix's device
     L"crossbar = Main: Tuner Composite SVideo -> VideoDecoder\n"
     L"tuner = yes\n";
 const unsigned kSeed = 20261208;
@@ -279,7 +279,7 @@ std::vector<std::string> Judge(const Trial& trial, const TrialOutcome& outcome) 
 
 std::vector<Trial> SeededTrials() {
   std::mt19937 random(kSeed);
-  std::uniform_int_distribution<LONG> frames(0, 12);
+  std::uniform_int_distribution<LONG> frames(0, 6);
   std::vector<Trial> trials;
   for (int moment = 0; moment < 6; ++moment) {
     for (int i = 0; i < kTrialsPerMoment; ++i) {

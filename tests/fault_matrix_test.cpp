@@ -25,7 +25,7 @@ const wchar_t kName[] = L"Faulty Card";
 const wchar_t kCard[] =
     // Few frames: every frame Wine's renderer presents while a dialog is shown risks a deadlock of
     // the platform's own (see the renderer's X11 note in the README), which this test is not about.
-    L"format = RGB24 640x480 5\nfixed-rate = yes\n"
+    L"format = RGB24 640x480 2\nfixed-rate = yes\n"
     L"format = RGB24 320x240 30\n"
     L"preview-pin = category\n"
     L"crossbar = Main: Tuner~3 Composite SVideo<Extra.0 AudioTuner~0 -> VideoDecoder~1 AudioDecoder~0\n"
