@@ -217,6 +217,9 @@ void Stage(const Trial& trial, TrialOutcome* outcome) {
     case Moment::InputDialog:
     case Moment::SourceDialog:
     case Moment::MessageBox: {  // with no other device to offer, Select Source shows only a box
+      // The renderer has set up its drawing before a dialog is shown over it: a dialog shown as the
+      // first frames are presented meets the platform's deadlock most often (README).
+      ASSERT_TRUE(PumpUntil([&] { return FramesOf(device) >= 2; }));
       const UINT command = trial.moment == Moment::PropertyFrame ? CMD_VIDEO
                            : trial.moment == Moment::InputDialog ? CMD_INPUTS
                                                                  : CMD_SELECT_SOURCE;
