@@ -44,6 +44,14 @@ HRESULT PinMatches(IPin* pin, PIN_DIRECTION direction, REFGUID category, bool* m
   return S_OK;
 }
 
+// A pin by its identifier; a success that hands back no pin is a failure.
+HRESULT FindPinById(IBaseFilter* filter, const wchar_t* id, IPin** pin) {
+  *pin = nullptr;
+  const HRESULT hr = filter->FindPin(id, pin);
+  if (SUCCEEDED(hr) && *pin == nullptr) return E_POINTER;
+  return hr;
+}
+
 }  // namespace
 
 HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID category, IPin** pin) {
@@ -75,14 +83,6 @@ HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID 
     }
   }
   if (*pin == nullptr && SUCCEEDED(hr)) return E_FAIL;
-  return hr;
-}
-
-// A pin by its identifier; a success that hands back no pin is a failure.
-static HRESULT FindPinById(IBaseFilter* filter, const wchar_t* id, IPin** pin) {
-  *pin = nullptr;
-  const HRESULT hr = filter->FindPin(id, pin);
-  if (SUCCEEDED(hr) && *pin == nullptr) return E_POINTER;
   return hr;
 }
 
