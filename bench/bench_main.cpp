@@ -1,5 +1,5 @@
 // Measures the program against the bare graph, one figure set per process run:
-//   mirasee_bench stream program|bare FPS SECONDS   time to first frame, frames, CPU per frame
+//   mirasee_bench stream program|bare FPS SECONDS   time to first frame, frames, CPU per frame, stop
 //   mirasee_bench startup program|bare              process start to main window shown
 //   mirasee_bench listing                           DeviceList::Enumerate and relabelling times
 // "program" is the program's own main window and commands in this process; "bare" builds the
@@ -117,7 +117,13 @@ int Stream(bool program, int fps, int seconds) {
   std::printf("first_frame_ms=%.2f\nexpected=%d\ndelivered=%ld\naccepted=%ld\ncpu_ms=%.1f\ncpu_per_frame_ms=%.4f\n",
               QpcMs(first.firstFrameQpc - start), fps * seconds, accepted + refused, accepted, cpu,
               accepted > 0 ? cpu / accepted : 0.0);
-  if (program) CloseCurrentDevice();
+  // The stop path: the program's close of the streaming device, against the bare graph's Stop.
+  const LONGLONG stopping = Now();
+  if (program)
+    CloseCurrentDevice();
+  else
+    graph->control->Stop();
+  std::printf("stop_ms=%.2f\n", QpcMs(Now() - stopping));
   return 0;
 }
 

@@ -4,6 +4,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 SECONDS_PER_RUN=${BENCH_SECONDS:-30}
 REPEATS=${BENCH_REPEATS:-3}
 STARTS=${BENCH_STARTS:-7}
+RATES=${BENCH_RATES:-15 30 60}
 export MIRASEE_ENDURANCE_CYCLES=${MIRASEE_ENDURANCE_CYCLES:-1000}
 RESULTS=$(mktemp -d)
 trap 'rm -rf "$RESULTS"' EXIT
@@ -18,12 +19,13 @@ percent() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", (b > 0 ? 100 * a /
 
 echo "Machine: $(nproc) cores, $(free -g | awk '/Mem:/ { print $2 }') GiB, $(wine --version), $(date -u +%Y-%m-%d)"
 echo "Streaming runs: ${REPEATS} x ${SECONDS_PER_RUN} s per rate and side; start-up: ${STARTS} runs per side"
-for fps in 15 30 60; do
+for fps in $RATES; do
   for run in $(seq 1 "$REPEATS"); do
     for side in program bare; do
       out=$(bench stream "$side" "$fps" "$SECONDS_PER_RUN")
       [ -n "$out" ] || { echo "stream $side $fps fps failed" >&2; exit 1; }
       echo "$out" | value first_frame_ms >>"$RESULTS/first-$side"
+      echo "$out" | value stop_ms >>"$RESULTS/stop-$side"
       echo "$out" | value cpu_per_frame_ms >>"$RESULTS/cpu-$fps-$side"
       accepted=$(echo "$out" | value accepted)
       percent "$accepted" "$(echo "$out" | value delivered)" >>"$RESULTS/delivery-$fps-$side"
@@ -44,7 +46,8 @@ echo
 echo "| measure                            | program: median (spread)      | bare graph: median (spread)   | ratio   |"
 echo "|------------------------------------|-------------------------------|-------------------------------|---------|"
 row "time to first frame" first ms
-for fps in 15 30 60; do
+row "stop path (close of a streaming device)" stop ms
+for fps in $RATES; do
   row "accepted of delivered, $fps fps" "delivery-$fps" %
   row "accepted of the rate's frames, $fps fps" "paced-$fps" %
   row "CPU per frame, $fps fps" "cpu-$fps" ms
