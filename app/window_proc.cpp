@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/layout.h"
 #include "app/main_window.h"
+#include "capture/bounded_call.h"
 #include "capture/graph_event.h"
 #include "devices/source_dialog.h"
 #include "res/resource.h"
@@ -17,9 +18,27 @@ constexpr DWORD kRebuildPause = 300;
 // second loss of that device must not open a second box.
 CaptureDevice* lossBeingReported = nullptr;
 
+// Closes `device` unless a nested loop (a box's) has already replaced or closed it.
+void CloseIfStillCurrent(CaptureDevice* device) {
+  if (g_currentDevice.Get() == device) CloseCurrentDevice();
+}
+
+// A device whose driver stopped answering in a state change is lost to the user. It is closed
+// before the box, so that nothing handled in the box's loop reaches the stuck device again.
+// False when the device still answers.
+bool ReportIfStalled(CaptureDevice* device) {
+  if (device == nullptr || !device->IsStalled()) return false;
+  const std::wstring name = device->GetName();
+  CloseIfStillCurrent(device);
+  ShowDeviceError(g_mainWindow, IDS_DEVICE_LOST, name.c_str());
+  return true;
+}
+
 // Ends a failed start: the device is shown in the error while still current, then dropped. The
-// box runs a nested message loop, so the device may have stopped being current meanwhile.
+// box runs a nested message loop, so the device may have stopped being current meanwhile. A start
+// that failed because the driver stopped answering is reported as the device's loss.
 bool FailStart(CaptureDevice* device, bool tearDown) {
+  if (ReportIfStalled(device)) return false;
   ShowDeviceError(g_mainWindow, IDS_START_FAILED, device->GetName().c_str());
   if (tearDown) device->TearDown();
   device->videoWindow = nullptr;
@@ -28,11 +47,6 @@ bool FailStart(CaptureDevice* device, bool tearDown) {
     BlankVideoArea();
   }
   return false;
-}
-
-// Closes `device` after a box about it, unless a nested loop has already replaced or closed it.
-void CloseIfStillCurrent(CaptureDevice* device) {
-  if (g_currentDevice.Get() == device) CloseCurrentDevice();
 }
 
 void SelectSource(HWND window) {
@@ -46,6 +60,7 @@ void ChangeFormat(HWND window) {
   if (g_currentDevice == nullptr) return;
   ComPtr<CaptureDevice> held = g_currentDevice;
   CloseCurrentDevice();
+  if (ReportIfStalled(held.Get())) return;
   held->ShowFormatPages(window);
   if (StartDevice(held.Get())) return;
   std::wstring text;
@@ -102,7 +117,9 @@ void Paint(HWND window) {
 bool StartDevice(CaptureDevice* device) {
   if (device == nullptr || g_mainWindow == nullptr) return false;
   ComPtr<CaptureDevice> own(device);
+  ComPtr<CaptureDevice> previous = g_currentDevice;
   CloseCurrentDevice();
+  ReportIfStalled(previous.Get());
   g_currentDevice = own;
   own->videoWindow = g_mainWindow;
   if (!own->BuildPreviewGraph()) return FailStart(own.Get(), false);
@@ -136,8 +153,9 @@ void HandleSysColorChange(HWND window) {
   if (g_currentDevice == nullptr) return;
   ComPtr<CaptureDevice> device = g_currentDevice;
   const LONG state = device->SaveStateAndTearDown();
+  if (ReportIfStalled(device.Get())) return;
   Sleep(kRebuildPause);
-  if (device->RebuildAndRestore(state)) return;
+  if (device->RebuildAndRestore(state) || ReportIfStalled(device.Get())) return;
   ShowDeviceError(window, IDS_START_FAILED, device->GetName().c_str());
   CloseIfStillCurrent(device.Get());
 }
@@ -156,7 +174,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ERASEBKGND:
       return EraseVideoBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
-      HandleSysColorChange(window);
+      // Sent while a state change is waited for: the device is half torn down, so the rebuild
+      // waits its turn in the queue.
+      if (WaitingForBoundedCall())
+        PostMessageW(window, message, wParam, lParam);
+      else
+        HandleSysColorChange(window);
       return 0;
     case WM_COMMAND:
       return HandleCommand(window, wParam) ? 0 : DefWindowProcW(window, message, wParam, lParam);

@@ -41,6 +41,9 @@ class CaptureDevice : public IUnknown {
   // The former graph state (State_Stopped, State_Paused, State_Running), or -1 when not built.
   LONG SaveStateAndTearDown();
   bool RebuildAndRestore(LONG state);
+  // True once a state change of the graph outlived its bound: the driver is stuck, the graph
+  // abandoned, and the device is as good as lost.
+  bool IsStalled() const { return stalled; }
 
   bool HasCrossbarInputs();
   HRESULT ShowInputDialog(HWND owner);
@@ -63,6 +66,9 @@ class CaptureDevice : public IUnknown {
   void SetVideoRectangles();
   void BuildCrossbarRoutes();
   void DirectEventsToWindow();
+  // Stop, Pause or Run on `control`, given up after kStateChangeBound (the graph is then abandoned).
+  HRESULT ChangeState(OAFilterState to);
+  void AbandonGraph();
   // The page sources of the Controls commands, each as its ISpecifyPropertyPages and the object
   // the frame is given.
   HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
@@ -74,6 +80,7 @@ class CaptureDevice : public IUnknown {
   Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder;
   Microsoft::WRL::ComPtr<IMediaControl> control;
   LONG built = 0;
+  bool stalled = false;
   std::wstring name;
   Microsoft::WRL::ComPtr<IBaseFilter> captureFilter;
   Microsoft::WRL::ComPtr<IPin> capturePin;

@@ -24,7 +24,8 @@ bool CaptureDevice::BuildPreviewGraph() {
   SetVideoRectangles();
   BuildCrossbarRoutes();
   DirectEventsToWindow();
-  control->Stop();
+  ChangeState(State_Stopped);
+  if (stalled) return false;
   built = 1;
   return true;
 }

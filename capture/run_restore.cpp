@@ -1,6 +1,6 @@
 #include "capture/capture_device.h"
 
-bool CaptureDevice::Run() { return control != nullptr && SUCCEEDED(control->Run()); }
+bool CaptureDevice::Run() { return control != nullptr && SUCCEEDED(ChangeState(State_Running)); }
 
 HRESULT CaptureDevice::Repaint(HWND window, HDC context) {
   if (windowless == nullptr) return E_FAIL;
@@ -24,6 +24,5 @@ bool CaptureDevice::RebuildAndRestore(LONG state) {
   if (state < 0) return true;
   if (!BuildPreviewGraph()) return false;
   // A graph that was stopped comes back paused: it shows its current frame.
-  const HRESULT hr = state == State_Stopped || state == State_Paused ? control->Pause() : control->Run();
-  return SUCCEEDED(hr);
+  return SUCCEEDED(ChangeState(state == State_Stopped || state == State_Paused ? State_Paused : State_Running));
 }

@@ -60,7 +60,7 @@ void RemoveDownstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnect
 void RemoveUpstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnected(filter, graph, PINDIR_OUTPUT); }
 
 void CaptureDevice::TearDown() {
-  if (control != nullptr) control->Stop();
+  if (control != nullptr) ChangeState(State_Stopped);
   if (events != nullptr) {
     events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);
     events.Reset();

@@ -59,6 +59,11 @@ HRESULT CrossbarRouter::Reset() {
   return S_OK;
 }
 
+void CrossbarRouter::Abandon() {
+  for (Route& route : routes) static_cast<void>(route.release());
+  routes.clear();
+}
+
 HRESULT CrossbarRouter::Count(LONG* count) const {
   *count = static_cast<LONG>(routes.size());
   return S_OK;

@@ -32,6 +32,8 @@ class CrossbarRouter {
 
   HRESULT Build(IPin* analogVideoIn);
   HRESULT Reset();
+  // Drops the routes without releasing their crossbars, which belong to a stuck graph.
+  void Abandon();
   HRESULT Count(LONG* count) const;
   HRESULT InputType(LONG index, LONG* type) const;
   HRESULT Select(LONG index);

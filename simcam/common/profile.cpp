@@ -219,10 +219,18 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
                        : key == L"format-pages" ? &device->formatPages
                                                 : &device->tunerPages;
     if (!ParsePages(value, pages)) return *error = key + L" must be yes, none, zero, null-array or uncreatable", false;
-  } else if (key == L"lose-after") {
+  } else if (key == L"lose-after" || key == L"stall-after") {
+    LONG* frames = key == L"lose-after" ? &device->loseAfterFrames : &device->stallAfterFrames;
     wchar_t* end = nullptr;
-    device->loseAfterFrames = std::wcstol(value.c_str(), &end, 10);
-    if (*end != L'\0' || device->loseAfterFrames < 0) return *error = L"lose-after takes a frame count", false;
+    *frames = std::wcstol(value.c_str(), &end, 10);
+    if (*end != L'\0' || *frames < 0) return *error = key + L" takes a frame count", false;
+  } else if (key == L"block-in") {
+    if (value == L"pause")
+      device->blockIn = BlockIn::Pause;
+    else if (value == L"run")
+      device->blockIn = BlockIn::Run;
+    else
+      return *error = L"block-in must be pause or run", false;
   } else if (key == L"fail") {
     std::wstring method;
     FaultSpec fault;

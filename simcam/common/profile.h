@@ -15,6 +15,8 @@ enum class PreviewPinKind { None, Category, VideoPort, NameOnly };
 // Real pages, no ISpecifyPropertyPages, zero pages; or a driver's lies: a count of one with no
 // array, one page whose class nobody can create.
 enum class PagesKind { Pages, None, Zero, NullArray, Uncreatable };
+// The state change in which a hung driver never returns.
+enum class BlockIn { None, Pause, Run };
 
 // One crossbar pin: its PhysicalConnectorType, its related pin (-1: none) and, for an input fed
 // by another crossbar, that crossbar's position in the profile and its output index.
@@ -62,6 +64,9 @@ struct DeviceProfile {
   PagesKind formatPages = PagesKind::Pages;
   PagesKind tunerPages = PagesKind::Pages;
   LONG loseAfterFrames = 0;  // 0: never
+  // After this many frames the device delivers no more and never returns from its stop; 0: never.
+  LONG stallAfterFrames = 0;
+  BlockIn blockIn = BlockIn::None;
   std::map<std::wstring, FaultSpec> faults;
   std::wstring text;  // the device's own section, stored with its registration
 };

@@ -160,7 +160,13 @@ void CaptureFilter::CountFrame(bool accepted) {
     QueryPerformanceCounter(&now);
     firstFrameQpc_ = now.QuadPart;
   }
-  if (++accepted_ == profile_.loseAfterFrames) ReportDeviceLost();
+  const LONG frames = ++accepted_;
+  if (frames == profile_.loseAfterFrames) ReportDeviceLost();
+  if (frames == profile_.stallAfterFrames) stalled_ = true;
+}
+
+void CaptureFilter::Hang() {
+  for (;;) Sleep(INFINITE);
 }
 
 STDMETHODIMP CaptureFilter::LoseDevice() {
@@ -206,6 +212,9 @@ STDMETHODIMP CaptureFilter::LoseAtNextStateChange(LONG state) {
 }
 
 HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) {
+  if ((to == State_Paused && from == State_Stopped && profile_.blockIn == BlockIn::Pause) ||
+      (to == State_Running && profile_.blockIn == BlockIn::Run))
+    Hang();
   LONG armed = to;
   if (lossState_.compare_exchange_strong(armed, -1)) ReportDeviceLost();
   // Unplugged hardware does not start again, whichever graph it is put in.

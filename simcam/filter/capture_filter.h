@@ -51,6 +51,9 @@ class CaptureFilter : public FilterBase,
   VideoFormat currentFormat();
   void SetCurrentFormat(const VideoFormat& format);
   bool lost() const { return lost_; }
+  bool stalled() const { return stalled_; }
+  // What a hung driver's call does: never return.
+  [[noreturn]] static void Hang();
   unsigned pictureGeneration() const { return routing_->generation() + pictureChanges_; }
   void Picture(std::wstring* name, DWORD* colour, LONG* brightness);
   void CountFrame(bool accepted);
@@ -74,6 +77,7 @@ class CaptureFilter : public FilterBase,
   std::atomic<LONG> brightness_{100};
   std::atomic<unsigned> pictureChanges_{0};
   std::atomic<bool> lost_{false};
+  std::atomic<bool> stalled_{false};
   std::atomic<LONG> lossState_{-1};  // the state whose next entry loses the device; -1: none
   std::atomic<LONG> accepted_{0}, refused_{0};
   std::atomic<LONGLONG> firstFrameQpc_{0};

@@ -239,6 +239,8 @@ void StreamPin::Stream() {
   LONGLONG number = 0;
   REFERENCE_TIME streamTime = 0;
   for (;;) {
+    // A stalled device's thread hangs in its driver: whoever joins it waits for ever.
+    if (device_->stalled()) CaptureFilter::Hang();
     if (!running_ || device_->lost()) {
       if (WaitForSingleObject(wake_, 5) == WAIT_OBJECT_0) return;
       continue;

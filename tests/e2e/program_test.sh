@@ -211,6 +211,25 @@ close_box() {  # with a device open: it is closed on the way out, and the proces
   expect_exit_code_0
 }
 
+# A device whose driver hangs in its stop: the program still ends within 5 s of the request.
+stalled_then() {
+  register stalling.txt
+  start_app
+  select_first_source
+  wait_pixel 40 150 FFFFFF || fail "the test pattern's white bar is not drawn"
+  sleep 1
+  keys "$@"
+  local i
+  for i in $(seq 1 50); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program still ran 5 s after $*"
+  expect_exit_code_0
+}
+stalled_exit() { stalled_then alt+f x; }
+stalled_close_box() { stalled_then alt+F4; }
+
 expect_exit_code_0() {
   local status=0
   wait "$app_pid" 2>/dev/null || status=$?
@@ -219,7 +238,8 @@ expect_exit_code_0() {
 }
 
 scenarios=("${@:2}")
-[ ${#scenarios[@]} -gt 0 ] || scenarios=(startup choose_device letterbox_and_resize switch_input change_format device_loss about_box exit_command close_box)
+[ ${#scenarios[@]} -gt 0 ] || scenarios=(startup choose_device letterbox_and_resize switch_input change_format device_loss about_box exit_command close_box
+  stalled_exit stalled_close_box)
 for name in "${scenarios[@]}"; do
   scenario "$name"
 done

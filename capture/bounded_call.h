@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+// How long a graph's state change may take before its driver counts as stalled.
+constexpr DWORD kStateChangeBound = 3000;
+
+// Runs `call` on a worker thread and waits at most `boundMs` for it, dispatching meanwhile only the
+// messages other threads send to this one: no command, paint or posted event re-enters the caller.
+// False when the bound passed; the call is then abandoned where it hangs and never waited for again.
+bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* result);
+
+// True while this thread waits in CallWithin.
+bool WaitingForBoundedCall();
