@@ -38,6 +38,15 @@ bool ForEachPin(IAMCrossbar* crossbar, Visit visit) {
   return false;
 }
 
+// The crossbar's pin counts; a count no crossbar can have (negative, or more pins than a filter is
+// walked for) is a driver's garbage and fails like the call itself.
+HRESULT PinCounts(IAMCrossbar* crossbar, LONG* outputs, LONG* inputs) {
+  const HRESULT hr = crossbar->get_PinCounts(outputs, inputs);
+  if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
+  const bool plausible = *outputs >= 0 && *inputs >= 0 && *outputs <= kMaxPinsPerFilter && *inputs <= kMaxPinsPerFilter;
+  return plausible ? S_OK : E_FAIL;
+}
+
 }  // namespace
 
 CrossbarRouter::~CrossbarRouter() { Reset(); }
@@ -130,8 +139,8 @@ HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
   if (OnSearchPath(crossbar.Get(), hop->downstream) || depth >= kMaxDepth) return S_OK;
 
   LONG outputs = 0, inputs = 0, outputIndex = -1, outputRelated = -1, outputType = 0;
-  HRESULT hr = crossbar->get_PinCounts(&outputs, &inputs);
-  if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
+  HRESULT hr = PinCounts(crossbar.Get(), &outputs, &inputs);
+  if (hr != S_OK) return hr;
   if (IndexOfPin(crossbar.Get(), &outputIndex, false, upstream.Get()) != S_OK) return S_OK;
   hr = crossbar->get_CrossbarPinInfo(FALSE, outputIndex, &outputRelated, &outputType);
   if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
@@ -183,7 +192,7 @@ HRESULT CrossbarRouter::SaveRoute(const CrossbarHop* outermost) {
 HRESULT CrossbarRouter::PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input, IPin** pin) {
   *pin = nullptr;
   LONG outputs = 0, inputs = 0;
-  if (crossbar->get_PinCounts(&outputs, &inputs) != S_OK) return E_FAIL;
+  if (PinCounts(crossbar, &outputs, &inputs) != S_OK) return E_FAIL;
   const LONG wanted = input ? index : inputs + index;
   // The pin is handed out without a reference of its own: the crossbar filter keeps it alive.
   ForEachPin(crossbar, [&](LONG position, IPin* candidate) {
@@ -196,7 +205,7 @@ HRESULT CrossbarRouter::PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input
 
 HRESULT CrossbarRouter::IndexOfPin(IAMCrossbar* crossbar, LONG* index, bool input, IPin* pin) {
   LONG outputs = 0, inputs = 0;
-  if (crossbar->get_PinCounts(&outputs, &inputs) != S_OK) return E_FAIL;
+  if (PinCounts(crossbar, &outputs, &inputs) != S_OK) return E_FAIL;
   const bool found = ForEachPin(crossbar, [&](LONG position, IPin* candidate) {
     if (candidate != pin) return false;
     *index = input ? position : position - inputs;

@@ -1,11 +1,13 @@
-// Every device call the program makes, failed once each: the program must answer with the message
-// and state its design prescribes and release everything the device handed out. Only the
+// Every device call the program makes, failed once each, and answered with each lie a driver can
+// tell (success with nothing, garbage or no end): the program must answer with the message and
+// state its design prescribes and release everything the device handed out. Only the
 // program's own calls are counted and failed; the platform's graph calls the device too, but how
 // it copes with a failing driver is not the program's to decide.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,23 @@ const wchar_t* const kMethods[] = {L"Load",
                                    L"get_CrossbarPinInfo",
                                    L"CanRoute",
                                    L"Route"};
+
+// The lies the kit can tell at each method, as its profile format names them.
+const std::map<std::wstring, std::vector<const wchar_t*>> kLies = {
+    {L"EnumPins", {L"null", L"endless", L"endless-same"}},
+    {L"FindPin", {L"null"}},
+    {L"ConnectedTo", {L"null", L"foreign-pin"}},
+    {L"QueryPinInfo", {L"null"}},
+    {L"PinQueryInterface", {L"null"}},
+    {L"GetFormat", {L"null", L"format-size", L"null-format"}},
+    {L"GetNumberOfCapabilities", {L"zero", L"negative", L"huge", L"small-size"}},
+    {L"GetStreamCaps", {L"null", L"format-size", L"null-format"}},
+    {L"GetFilterPages", {L"null"}},
+    {L"GetFormatPages", {L"null"}},
+    {L"GetTunerPages", {L"null"}},
+    {L"QueryCrossbar", {L"null"}},
+    {L"get_PinCounts", {L"zero", L"negative", L"huge"}},
+    {L"get_CrossbarPinInfo", {L"out-of-range"}}};
 
 const HRESULT kFailures[] = {E_FAIL, E_OUTOFMEMORY, E_NOINTERFACE, E_POINTER, VFW_E_NOT_CONNECTED};
 const char* const kFailureNames[] = {"E_FAIL", "E_OUTOFMEMORY", "E_NOINTERFACE", "E_POINTER", "VFW_E_NOT_CONNECTED"};
@@ -175,26 +194,41 @@ std::map<std::wstring, LONG> CallsOfCleanRun(bool withPages) {
 
 struct Summary {
   int calls = 0, runs = 0, fired = 0;
+  std::set<std::string> kinds;
   std::map<std::string, int> failures;
 };
 
-void RunOnce(const std::wstring& method, LONG call, HRESULT result, const char* resultName, bool withPages,
+// One run with the profile line `line`, which fails or lies at call `call` of `method`.
+void RunOnce(const std::wstring& line, const std::wstring& method, LONG call, const std::string& kind, bool withPages,
              Summary* summary) {
-  wchar_t line[128];
-  swprintf(line, 128, L"fail = %ls %ld 0x%08lX program\n", method.c_str(), call, static_cast<unsigned long>(result));
-  std::printf("  run %d: %ls", summary->runs + 1, line);  // names the fault should the run crash
+  summary->kinds.insert(kind);
+  std::printf("  run %d: %ls", summary->runs + 1, line.c_str());  // names the fault should the run crash
   std::fflush(stdout);
   char step[160];
-  std::snprintf(step, sizeof(step), "run %d: %ls", summary->runs + 1, line);
+  std::snprintf(step, sizeof(step), "run %d: %ls", summary->runs + 1, line.c_str());
   watchdog::Step(step);
   const Outcome outcome = RunScenario(line, withPages);
   ++summary->runs;
   if (outcome.injected > 0) ++summary->fired;
   for (const std::string& fault : Judge(outcome)) {
     ++summary->failures[fault];
-    ADD_FAILURE() << fault << " when call " << call << " of " << testing::PrintToString(method) << " returns "
-                  << resultName;
+    ADD_FAILURE() << fault << " when call " << call << " of " << testing::PrintToString(method) << " answers " << kind;
   }
+}
+
+void Fail(const std::wstring& method, LONG call, HRESULT result, const char* resultName, bool withPages,
+          Summary* summary) {
+  wchar_t line[128];
+  swprintf(line, 128, L"fail = %ls %ld 0x%08lX program\n", method.c_str(), call, static_cast<unsigned long>(result));
+  RunOnce(line, method, call, resultName, withPages, summary);
+}
+
+void Lie(const std::wstring& method, LONG call, const wchar_t* lie, bool withPages, Summary* summary) {
+  wchar_t line[128];
+  swprintf(line, 128, L"lie = %ls %ld %ls program\n", method.c_str(), call, lie);
+  char kind[32];
+  std::snprintf(kind, sizeof(kind), "lie %ls", lie);
+  RunOnce(line, method, call, kind, withPages, summary);
 }
 
 // Each call fails once; the failure codes take turns.
@@ -203,15 +237,27 @@ void RunMatrix(const std::map<std::wstring, LONG>& calls, bool withPages, Summar
     summary->calls += count;
     for (LONG call = 1; call <= count; ++call) {
       const size_t kind = static_cast<size_t>(summary->runs) % std::size(kFailures);
-      RunOnce(method, call, kFailures[kind], kFailureNames[kind], withPages, summary);
-      if (AnswersSFalse(method)) RunOnce(method, call, S_FALSE, "S_FALSE", withPages, summary);
+      Fail(method, call, kFailures[kind], kFailureNames[kind], withPages, summary);
+      if (AnswersSFalse(method)) Fail(method, call, S_FALSE, "S_FALSE", withPages, summary);
     }
   }
 }
 
+// Every lie of a method is told at its first, middle and last call: every call with every lie
+// would take the suite past its time.
+void RunLies(const std::map<std::wstring, LONG>& calls, bool withPages, Summary* summary) {
+  for (const auto& [method, count] : calls) {
+    const auto lies = kLies.find(method);
+    if (lies == kLies.end()) continue;
+    const std::set<LONG> sampled = {1, (count + 1) / 2, count};
+    for (const wchar_t* lie : lies->second)
+      for (const LONG call : sampled) Lie(method, call, lie, withPages, summary);
+  }
+}
+
 void Print(const char* scenario, const Summary& summary) {
-  std::printf("%s: %d calls found, %d runs, %d with the fault injected, failures:", scenario, summary.calls,
-              summary.runs, summary.fired);
+  std::printf("%s: %d calls found, %zu kinds tried, %d runs, %d with the fault injected, failures:", scenario,
+              summary.calls, summary.kinds.size(), summary.runs, summary.fired);
   if (summary.failures.empty()) std::printf(" none");
   for (const auto& [kind, count] : summary.failures) std::printf(" %s %d;", kind.c_str(), count);
   std::printf("\n");
@@ -228,6 +274,7 @@ TEST_F(FaultMatrix, EveryCallOfStartRouteRebuildAndCloseFailedOnce) {
   std::fflush(stdout);
   Summary summary;
   RunMatrix(calls, false, &summary);
+  RunLies(calls, false, &summary);
   Print("start, route, rebuild, close", summary);
   EXPECT_GT(summary.fired, summary.runs / 2) << "most faults must reach the program";
 }

@@ -12,7 +12,8 @@ TEST(Profile, CardWithChainedCrossbarsTunerAndFormats) {
       L"default-format = 2\n"
       L"crossbar = Main: Tuner~3 Composite SVideo<Extra.0 AudioTuner~0 -> VideoDecoder~1 AudioDecoder~0\n"
       L"crossbar = Extra: SVideo 0x20 -> VideoDecoder\nrefuse-route = Extra 1\ntuner = yes\n"
-      L"fail = Route 3 0x80004005\n[device]\n");
+      L"fail = Route 3 0x80004005\nlie = EnumPins 2 endless-same program\nstall-after = 7\nblock-in = "
+      L"pause\n[device]\n");
   ASSERT_EQ(parsed.error, L"");
   ASSERT_EQ(parsed.devices.size(), 2u);
   const simcam::DeviceProfile& card = parsed.devices[0];
@@ -34,6 +35,13 @@ TEST(Profile, CardWithChainedCrossbarsTunerAndFormats) {
   EXPECT_TRUE(card.tuner);
   EXPECT_EQ(card.faults.at(L"Route").call, 3);
   EXPECT_EQ(card.faults.at(L"Route").result, E_FAIL);
+  EXPECT_EQ(card.faults.at(L"Route").lie, simcam::Lie::None);
+  EXPECT_EQ(card.faults.at(L"EnumPins").call, 2);
+  EXPECT_EQ(card.faults.at(L"EnumPins").result, S_OK);
+  EXPECT_EQ(card.faults.at(L"EnumPins").lie, simcam::Lie::EndlessSame);
+  EXPECT_TRUE(card.faults.at(L"EnumPins").programOnly);
+  EXPECT_EQ(card.stallAfterFrames, 7);
+  EXPECT_EQ(card.blockIn, simcam::BlockIn::Pause);
   EXPECT_FALSE(parsed.devices[1].hasName);
   EXPECT_EQ(parsed.devices[1].formats.size(), simcam::DefaultFormats().size());
 }
@@ -48,6 +56,9 @@ TEST(Profile, MistakesNameTheirLineAndYieldNoDevice) {
       {L"[device]\ncolour = red\n", L"line 2: unknown key 'colour'"},
       {L"[device]\nfail = Route zero E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\nfail = Route 1 E_FAIL anyone\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
+      {L"[device]\nlie = Route 1 E_FAIL\n", L"line 2: lie takes: Method call-number KIND [program]"},
+      {L"[device]\nstall-after = -1\n", L"line 2: stall-after takes a frame count"},
+      {L"[device]\nblock-in = stop\n", L"line 2: block-in must be pause or run"},
       {L"[device]\ncrossbar = A: Composite<B.0 -> VideoDecoder\n", L"crossbar input fed by unknown crossbar output B"},
       {L"[device]\ndefault-format = 9\n", L"default-format is beyond the formats"},
   };

@@ -44,7 +44,8 @@ bool ParseHresult(const std::wstring& text, HRESULT* result) {
 }
 
 // "Method K RESULT"
-bool ParseFault(const std::wstring& value, std::wstring* method, FaultSpec* fault) {
+// "Method K RESULT [program]" for a failure; "Method K KIND [program]" for a lie.
+bool ParseFault(const std::wstring& value, bool lie, std::wstring* method, FaultSpec* fault) {
   std::wistringstream words(value);
   std::wstring callText, resultText, caller, rest;
   if (!(words >> *method >> callText >> resultText)) return false;
@@ -56,7 +57,7 @@ bool ParseFault(const std::wstring& value, std::wstring* method, FaultSpec* faul
   const long call = std::wcstol(callText.c_str(), &end, 10);
   if (*end != L'\0' || call < 1) return false;
   fault->call = static_cast<int>(call);
-  return ParseHresult(resultText, &fault->result);
+  return lie ? ParseLie(resultText, &fault->lie) : ParseHresult(resultText, &fault->result);
 }
 
 bool ParsePages(const std::wstring& value, PagesKind* pages) {
@@ -231,10 +232,13 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
       device->blockIn = BlockIn::Run;
     else
       return *error = L"block-in must be pause or run", false;
-  } else if (key == L"fail") {
+  } else if (key == L"fail" || key == L"lie") {
     std::wstring method;
     FaultSpec fault;
-    if (!ParseFault(value, &method, &fault)) return *error = L"fail takes: Method call-number HRESULT [program]", false;
+    if (!ParseFault(value, key == L"lie", &method, &fault))
+      return *error = key == L"lie" ? L"lie takes: Method call-number KIND [program]"
+                                    : L"fail takes: Method call-number HRESULT [program]",
+             false;
     device->faults[method] = fault;
   } else {
     return *error = L"unknown key '" + key + L"'", false;
@@ -243,6 +247,23 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
 }
 
 }  // namespace
+
+bool ParseLie(const std::wstring& name, Lie* lie) {
+  static const std::pair<const wchar_t*, Lie> kLies[] = {{L"null", Lie::Null},
+                                                         {L"zero", Lie::Zero},
+                                                         {L"negative", Lie::Negative},
+                                                         {L"huge", Lie::Huge},
+                                                         {L"small-size", Lie::SmallSize},
+                                                         {L"format-size", Lie::FormatSize},
+                                                         {L"null-format", Lie::NullFormat},
+                                                         {L"endless", Lie::Endless},
+                                                         {L"endless-same", Lie::EndlessSame},
+                                                         {L"foreign-pin", Lie::ForeignPin},
+                                                         {L"out-of-range", Lie::OutOfRange}};
+  for (const auto& [text, kind] : kLies)
+    if (name == text) return *lie = kind, true;
+  return false;
+}
 
 ParseResult ParseProfiles(const std::wstring& text) {
   ParseResult parsed;

@@ -35,12 +35,32 @@ struct CrossbarSpec {
   std::vector<CrossbarPinSpec> outputs;
 };
 
+// How a driver's call can answer success and still break its contract: an out pointer left null;
+// a count of 0, -1 or 2^31-1; a capability size smaller than its structure; a media type whose
+// format block is too small for its format type, or missing; an enumerator that never ends, with
+// no pin or always the same one; a connection to a pin that is not the peer; an index out of range.
+enum class Lie {
+  None,
+  Null,
+  Zero,
+  Negative,
+  Huge,
+  SmallSize,
+  FormatSize,
+  NullFormat,
+  Endless,
+  EndlessSame,
+  ForeignPin,
+  OutOfRange
+};
+
 // The k-th call (1-based) of the named method fails with `result`; with `programOnly`, only calls
 // made from the process's main executable are counted (not the platform's own calls).
 struct FaultSpec {
   int call = 0;
   HRESULT result = S_OK;
   bool programOnly = false;
+  Lie lie = Lie::None;  // instead of failing, the call answers S_OK and tells this lie
 };
 
 // One simulated device as the profile text describes it.
@@ -67,8 +87,8 @@ struct DeviceProfile {
   // After this many frames the device delivers no more and never returns from its stop; 0: never.
   LONG stallAfterFrames = 0;
   BlockIn blockIn = BlockIn::None;
-  std::map<std::wstring, FaultSpec> faults;
-  std::wstring text;  // the device's own section, stored with its registration
+  std::map<std::wstring, FaultSpec> faults;  // from `fail` and `lie` lines
+  std::wstring text;                         // the device's own section, stored with its registration
 };
 
 struct ParseResult {
@@ -78,6 +98,9 @@ struct ParseResult {
 
 // Profile text: lines starting with '#' are comments; "[device]" starts a device; then "key = value" lines.
 ParseResult ParseProfiles(const std::wstring& text);
+// The lie named in a profile ("null", "zero", ...); false when there is no such lie.
+bool ParseLie(const std::wstring& name, Lie* lie);
+
 // PhysicalConnectorType of a connector name such as "Composite" or "AudioLine"; -1 if unknown.
 LONG ConnectorType(const std::wstring& name);
 // The default capabilities when a profile lists none.

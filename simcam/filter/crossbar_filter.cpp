@@ -21,8 +21,10 @@ HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const
   if (pages == nullptr) return E_POINTER;
   pages->cElems = 0;
   pages->pElems = nullptr;
-  const HRESULT injected = faults.Check(method);
+  Lie lie = Lie::None;
+  const HRESULT injected = faults.Check(method, &lie);
   if (injected != S_OK) return injected;
+  if (lie == Lie::Null) kind = PagesKind::NullArray;
   if (kind == PagesKind::NullArray) pages->cElems = 1;
   if (kind != PagesKind::Pages && kind != PagesKind::Uncreatable) return S_OK;
   pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
@@ -47,8 +49,9 @@ CLSID CrossbarFilter::ClassId() const { return kCrossbarClsid; }
 STDMETHODIMP CrossbarFilter::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   if (iid == IID_IAMCrossbar) {
-    const HRESULT injected = faults().Check(L"QueryCrossbar");
-    if (injected != S_OK) return *object = nullptr, injected;
+    Lie lie = Lie::None;
+    const HRESULT injected = faults().Check(L"QueryCrossbar", &lie);
+    if (injected != S_OK || lie == Lie::Null) return *object = nullptr, injected;
     *object = static_cast<IAMCrossbar*>(this);
     AddRef();
     return S_OK;
@@ -59,10 +62,13 @@ STDMETHODIMP CrossbarFilter::QueryInterface(REFIID iid, void** object) {
 STDMETHODIMP CrossbarFilter::get_PinCounts(LONG* outputs, LONG* inputs) {
   if (outputs == nullptr || inputs == nullptr) return E_POINTER;
   *outputs = *inputs = 0;
-  const HRESULT injected = faults().Check(L"get_PinCounts");
+  Lie lie = Lie::None;
+  const HRESULT injected = faults().Check(L"get_PinCounts", &lie);
   if (injected != S_OK) return injected;
   *outputs = static_cast<LONG>(layout().outputs.size());
   *inputs = static_cast<LONG>(layout().inputs.size());
+  if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
+    *outputs = *inputs = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
   return S_OK;
 }
 
@@ -100,11 +106,12 @@ STDMETHODIMP CrossbarFilter::get_IsRoutedTo(LONG output, LONG* input) {
 STDMETHODIMP CrossbarFilter::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) {
   if (related == nullptr || type == nullptr) return E_POINTER;
   *related = *type = 0;
-  const HRESULT injected = faults().Check(L"get_CrossbarPinInfo");
+  Lie lie = Lie::None;
+  const HRESULT injected = faults().Check(L"get_CrossbarPinInfo", &lie);
   if (injected != S_OK) return injected;
   const auto& list = isInput ? layout().inputs : layout().outputs;
   if (index < 0 || static_cast<size_t>(index) >= list.size()) return E_INVALIDARG;
-  *related = list[static_cast<size_t>(index)].related;
+  *related = lie == Lie::OutOfRange ? 1000 : list[static_cast<size_t>(index)].related;
   *type = list[static_cast<size_t>(index)].type;
   return S_OK;
 }

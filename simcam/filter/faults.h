@@ -25,8 +25,10 @@ class FaultPlan {
     calls_.clear();
     programCalls_.clear();
   }
-  // S_OK, or the injected result when this call is the one that must fail.
-  HRESULT Check(const wchar_t* method) {
+  // S_OK, or the injected result when this call is the one that must fail. A method that can lie
+  // passes `lie`: it is set to the lie this call must tell (Lie::None for the truth).
+  HRESULT Check(const wchar_t* method, Lie* lie = nullptr) {
+    if (lie != nullptr) *lie = Lie::None;
     const bool fromProgram = CalledFromProgram();
     TallyCall(method, fromProgram);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -34,6 +36,10 @@ class FaultPlan {
     const int programCall = fromProgram ? ++programCalls_[method] : 0;
     const auto fault = faults_.find(method);
     if (fault == faults_.end() || (fault->second.programOnly ? programCall : call) != fault->second.call) return S_OK;
+    if (fault->second.lie != Lie::None) {
+      if (lie == nullptr) return S_OK;
+      *lie = fault->second.lie;
+    }
     TallyInjection();
     return fault->second.result;
   }

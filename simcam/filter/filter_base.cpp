@@ -86,19 +86,21 @@ STDMETHODIMP FilterBase::GetSyncSource(IReferenceClock** clock) {
 STDMETHODIMP FilterBase::EnumPins(IEnumPins** pins) {
   if (pins == nullptr) return E_POINTER;
   *pins = nullptr;
-  const HRESULT injected = faults_->Check(L"EnumPins");
-  if (injected != S_OK) return injected;
+  Lie lie = Lie::None;
+  const HRESULT injected = faults_->Check(L"EnumPins", &lie);
+  if (injected != S_OK || lie == Lie::Null) return injected;
   std::vector<IPin*> list;
   for (const auto& pin : pins_) list.push_back(pin.get());
-  *pins = PinEnumerator::Create(this, std::move(list));
+  *pins = PinEnumerator::Create(this, std::move(list), 0, lie);
   return *pins != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP FilterBase::FindPin(LPCWSTR id, IPin** pin) {
   if (id == nullptr || pin == nullptr) return E_POINTER;
   *pin = nullptr;
-  const HRESULT injected = faults_->Check(L"FindPin");
-  if (injected != S_OK) return injected;
+  Lie lie = Lie::None;
+  const HRESULT injected = faults_->Check(L"FindPin", &lie);
+  if (injected != S_OK || lie == Lie::Null) return injected;
   for (const auto& candidate : pins_) {
     if (candidate->id() == id) {
       *pin = candidate.get();
@@ -107,6 +109,12 @@ STDMETHODIMP FilterBase::FindPin(LPCWSTR id, IPin** pin) {
     }
   }
   return VFW_E_NOT_FOUND;
+}
+
+IPin* FilterBase::OtherPin(IPin* pin) {
+  for (const auto& candidate : pins_)
+    if (static_cast<IPin*>(candidate.get()) != pin) return candidate.get();
+  return pin;
 }
 
 STDMETHODIMP FilterBase::QueryFilterInfo(FILTER_INFO* info) {

@@ -42,6 +42,8 @@ class FilterBase : public IBaseFilter, public KitObject {
   FILTER_STATE state();
   IFilterGraph* graph() { return graph_; }
   IReferenceClock* clock() { return clock_.Get(); }
+  // A pin of this filter other than `pin` (`pin` itself when it is the only one), not counted.
+  IPin* OtherPin(IPin* pin);
 
  protected:
   // Answers interfaces of the filter itself; derived filters add theirs before calling it.

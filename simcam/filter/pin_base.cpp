@@ -73,8 +73,9 @@ void PinBase::EnumPreferred(AM_MEDIA_TYPE** type) { *type = PreferredType(); }
 STDMETHODIMP PinBase::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  const HRESULT injected = filter_->faults().Check(L"PinQueryInterface");
-  if (injected != S_OK) return injected;
+  Lie lie = Lie::None;
+  const HRESULT injected = filter_->faults().Check(L"PinQueryInterface", &lie);
+  if (injected != S_OK || lie == Lie::Null) return injected;
   if (iid == IID_IUnknown || iid == IID_IPin) {
     *object = static_cast<IPin*>(this);
   } else if (iid == IID_IKsPropertySet && category_ != GUID_NULL) {
@@ -163,11 +164,13 @@ STDMETHODIMP PinBase::Disconnect() {
 STDMETHODIMP PinBase::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   *pin = nullptr;
-  const HRESULT injected = filter_->faults().Check(L"ConnectedTo");
-  if (injected != S_OK) return injected;
+  Lie lie = Lie::None;
+  const HRESULT injected = filter_->faults().Check(L"ConnectedTo", &lie);
+  if (injected != S_OK || lie == Lie::Null) return injected;
   std::lock_guard<std::mutex> guard(pinLock_);
   if (connected_ == nullptr) return VFW_E_NOT_CONNECTED;
-  *pin = connected_.Get();
+  // A connection that lies names a pin other than the peer: another pin of this filter, or itself.
+  *pin = lie == Lie::ForeignPin ? filter_->OtherPin(this) : connected_.Get();
   (*pin)->AddRef();
   return S_OK;
 }
@@ -185,10 +188,13 @@ STDMETHODIMP PinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
 STDMETHODIMP PinBase::QueryPinInfo(PIN_INFO* info) {
   if (info == nullptr) return E_POINTER;
   *info = PIN_INFO{};
-  const HRESULT injected = filter_->faults().Check(L"QueryPinInfo");
+  Lie lie = Lie::None;
+  const HRESULT injected = filter_->faults().Check(L"QueryPinInfo", &lie);
   if (injected != S_OK) return injected;
-  info->pFilter = filter_;
-  filter_->AddRef();
+  if (lie != Lie::Null) {
+    info->pFilter = filter_;
+    filter_->AddRef();
+  }
   info->dir = direction_;
   std::wcsncpy(info->achName, id_.c_str(), MAX_PIN_NAME - 1);
   info->achName[MAX_PIN_NAME - 1] = L'\0';

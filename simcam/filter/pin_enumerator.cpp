@@ -4,14 +4,14 @@
 
 namespace simcam {
 
-IEnumPins* PinEnumerator::Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position) {
-  PinEnumerator* enumerator = new (std::nothrow) PinEnumerator(filter, std::move(pins), position);
+IEnumPins* PinEnumerator::Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position, Lie lie) {
+  PinEnumerator* enumerator = new (std::nothrow) PinEnumerator(filter, std::move(pins), position, lie);
   if (enumerator != nullptr) enumerator->AddRef();
   return enumerator;
 }
 
-PinEnumerator::PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position)
-    : filter_(filter), pins_(std::move(pins)), position_(position) {}
+PinEnumerator::PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position, Lie lie)
+    : filter_(filter), pins_(std::move(pins)), position_(position), lie_(lie) {}
 
 STDMETHODIMP PinEnumerator::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -27,6 +27,14 @@ STDMETHODIMP PinEnumerator::QueryInterface(REFIID iid, void** object) {
 STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
   if (pins == nullptr) return E_POINTER;
   if (count > 1 && fetched == nullptr) return E_INVALIDARG;
+  if (lie_ == Lie::Endless || (lie_ == Lie::EndlessSame && !pins_.empty())) {
+    for (ULONG i = 0; i < count; ++i) {
+      pins[i] = lie_ == Lie::Endless ? nullptr : pins_[0];
+      if (pins[i] != nullptr) pins[i]->AddRef();
+    }
+    if (fetched != nullptr) *fetched = count;
+    return S_OK;
+  }
   ULONG taken = 0;
   while (taken < count && position_ < pins_.size()) {
     pins[taken] = pins_[position_++];
@@ -53,7 +61,7 @@ STDMETHODIMP PinEnumerator::Reset() {
 
 STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
   if (clone == nullptr) return E_POINTER;
-  *clone = Create(filter_.Get(), pins_, position_);
+  *clone = Create(filter_.Get(), pins_, position_, lie_);
   return *clone != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 

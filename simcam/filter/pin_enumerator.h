@@ -7,15 +7,17 @@
 #include <atomic>
 #include <vector>
 
+#include "simcam/common/profile.h"
 #include "simcam/filter/kit_object.h"
 
 namespace simcam {
 
 // IEnumPins over a fixed set of pins; holds the filter alive while it exists. Create it with
-// Create, which hands out the first reference.
+// Create, which hands out the first reference. A lying one (Lie::Endless, Lie::EndlessSame) never
+// ends: it answers S_OK with no pin, or with the first pin, for ever.
 class PinEnumerator : public IEnumPins, public KitObject {
  public:
-  static IEnumPins* Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position = 0);
+  static IEnumPins* Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position = 0, Lie lie = Lie::None);
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
   SIMCAM_KIT_REFCOUNT
@@ -26,11 +28,12 @@ class PinEnumerator : public IEnumPins, public KitObject {
   STDMETHODIMP Clone(IEnumPins** clone) override;
 
  private:
-  PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position);
+  PinEnumerator(IBaseFilter* filter, std::vector<IPin*> pins, size_t position, Lie lie);
 
   Microsoft::WRL::ComPtr<IBaseFilter> filter_;
   std::vector<IPin*> pins_;  // owned by the filter
   size_t position_;
+  Lie lie_;
 };
 
 }  // namespace simcam

@@ -27,6 +27,20 @@ REFERENCE_TIME ClockNow(IReferenceClock* clock) {
                                      static_cast<double>(frequency.QuadPart));
 }
 
+// Breaks a media type as a lying driver hands it out: none at all, a format block too small for
+// its format type, or none behind a non-zero size.
+void TellMediaTypeLie(Lie lie, AM_MEDIA_TYPE** type) {
+  if (lie == Lie::Null) {
+    FreeTaskMediaType(*type);
+    *type = nullptr;
+  } else if (lie == Lie::FormatSize) {
+    (*type)->cbFormat = 4;
+  } else if (lie == Lie::NullFormat) {
+    CoTaskMemFree((*type)->pbFormat);
+    (*type)->pbFormat = nullptr;
+  }
+}
+
 }  // namespace
 
 StreamPin::StreamPin(CaptureFilter* filter, std::wstring id, const GUID& category, bool configurable, bool renderable)
@@ -45,8 +59,9 @@ STDMETHODIMP StreamPin::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   const DeviceProfile& profile = device_->profile();
   if (configurable_ && iid == IID_IAMStreamConfig && profile.streamConfig) {
-    const HRESULT injected = device_->faults().Check(L"PinQueryInterface");
-    if (injected != S_OK) return *object = nullptr, injected;
+    Lie lie = Lie::None;
+    const HRESULT injected = device_->faults().Check(L"PinQueryInterface", &lie);
+    if (injected != S_OK || lie == Lie::Null) return *object = nullptr, injected;
     *object = static_cast<IAMStreamConfig*>(this);
   } else if (configurable_ && iid == IID_ISpecifyPropertyPages && profile.streamConfig &&
              profile.formatPages != PagesKind::None) {
@@ -124,27 +139,42 @@ STDMETHODIMP StreamPin::SetFormat(AM_MEDIA_TYPE* type) {
 STDMETHODIMP StreamPin::GetFormat(AM_MEDIA_TYPE** type) {
   if (type == nullptr) return E_POINTER;
   *type = nullptr;
-  const HRESULT injected = device_->faults().Check(L"GetFormat");
+  Lie lie = Lie::None;
+  const HRESULT injected = device_->faults().Check(L"GetFormat", &lie);
   if (injected != S_OK) return injected;
   *type = CreateMediaTypeFor(device_->currentFormat());
-  return *type != nullptr ? S_OK : E_OUTOFMEMORY;
+  if (*type == nullptr) return E_OUTOFMEMORY;
+  TellMediaTypeLie(lie, type);
+  return S_OK;
 }
 
 STDMETHODIMP StreamPin::GetNumberOfCapabilities(int* count, int* size) {
   if (count == nullptr || size == nullptr) return E_POINTER;
   *count = *size = 0;
-  const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities");
+  Lie lie = Lie::None;
+  const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities", &lie);
   if (injected != S_OK) return injected;
   *count = static_cast<int>(device_->profile().formats.size() + device_->profile().advertised.size());
   *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+  if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
+    *count = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
+  // A caller that sizes its buffer by this answer gets the whole structure written into it.
+  if (lie == Lie::SmallSize) *size = 4;
   return S_OK;
 }
 
 STDMETHODIMP StreamPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
   if (type == nullptr || caps == nullptr) return E_POINTER;
   *type = nullptr;
-  const HRESULT injected = device_->faults().Check(L"GetStreamCaps");
+  Lie lie = Lie::None;
+  const HRESULT injected = device_->faults().Check(L"GetStreamCaps", &lie);
   if (injected != S_OK) return injected;
+  const HRESULT answer = StreamCaps(index, type, caps);
+  if (answer == S_OK) TellMediaTypeLie(lie, type);
+  return answer;
+}
+
+HRESULT StreamPin::StreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
   const auto& formats = device_->profile().formats;
   const auto& advertised = device_->profile().advertised;
   if (index < 0 || static_cast<size_t>(index) >= formats.size() + advertised.size()) return S_FALSE;

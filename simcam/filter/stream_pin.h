@@ -46,6 +46,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   void BreakConnection() override;
 
  private:
+  HRESULT StreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps);
   static HRESULT AdvertisedCapability(SIZE size, AM_MEDIA_TYPE** type, BYTE* caps);
   void Stream();
   bool WaitUntil(REFERENCE_TIME due);
