@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/gdiplus_api.h"
 #include "app/layout.h"
+#include "capture/bounded_call.h"
 #include "res/resource.h"
 
 namespace {
@@ -91,6 +92,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     }
   }
   CloseCurrentDevice();
+  EndBoundedCallWorkers();
   if (g_controlsMenu != nullptr) {
     DestroyMenu(g_controlsMenu);
     g_controlsMenu = nullptr;

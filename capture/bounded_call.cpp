@@ -9,9 +9,10 @@ namespace {
 // A thread that runs one call at a time. A worker whose call outlives its bound is abandoned: its
 // block is never freed, as the call may still be using it.
 struct Worker {
+  HANDLE thread = nullptr;
   HANDLE wake = nullptr;
   HANDLE done = nullptr;
-  std::function<HRESULT()> call;
+  std::function<HRESULT()> call;  // none: the worker ends
   HRESULT result = E_FAIL;
 };
 
@@ -24,7 +25,7 @@ DWORD WINAPI WorkerLoop(void* parameter) {
   auto* worker = static_cast<Worker*>(parameter);
   // Drivers may create COM objects in their state changes.
   const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  while (WaitForSingleObject(worker->wake, INFINITE) == WAIT_OBJECT_0) {
+  while (WaitForSingleObject(worker->wake, INFINITE) == WAIT_OBJECT_0 && worker->call) {
     worker->result = worker->call();
     SetEvent(worker->done);
   }
@@ -42,16 +43,14 @@ Worker* TakeWorker() {
   if (worker == nullptr) return nullptr;
   worker->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   worker->done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE thread = worker->wake != nullptr && worker->done != nullptr
-                      ? CreateThread(nullptr, 0, WorkerLoop, worker, 0, nullptr)
-                      : nullptr;
-  if (thread == nullptr) {
+  if (worker->wake != nullptr && worker->done != nullptr)
+    worker->thread = CreateThread(nullptr, 0, WorkerLoop, worker, 0, nullptr);
+  if (worker->thread == nullptr) {
     if (worker->wake != nullptr) CloseHandle(worker->wake);
     if (worker->done != nullptr) CloseHandle(worker->done);
     delete worker;
     return nullptr;
   }
-  CloseHandle(thread);
   return worker;
 }
 
@@ -92,3 +91,16 @@ bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* re
 }
 
 bool WaitingForBoundedCall() { return waitDepth > 0; }
+
+void EndBoundedCallWorkers() {
+  for (Worker* worker : idleWorkers) {
+    SetEvent(worker->wake);
+    // A worker that does not end in time keeps its block: it may still read it.
+    if (WaitForSingleObject(worker->thread, 1000) != WAIT_OBJECT_0) continue;
+    CloseHandle(worker->thread);
+    CloseHandle(worker->wake);
+    CloseHandle(worker->done);
+    delete worker;
+  }
+  idleWorkers.clear();
+}

@@ -14,3 +14,8 @@ bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* re
 
 // True while this thread waits in CallWithin.
 bool WaitingForBoundedCall();
+
+// Ends the idle workers and waits for them, so that none is cut off at process exit with the
+// platform's per-thread state still live (its graphics state: cut off, the process can crash on
+// its way out). Workers still in a call are left where they are.
+void EndBoundedCallWorkers();

@@ -259,6 +259,7 @@ bool ParseLie(const std::wstring& name, Lie* lie) {
                                                          {L"endless", Lie::Endless},
                                                          {L"endless-same", Lie::EndlessSame},
                                                          {L"foreign-pin", Lie::ForeignPin},
+                                                         {L"foreign-filter", Lie::ForeignFilter},
                                                          {L"out-of-range", Lie::OutOfRange}};
   for (const auto& [text, kind] : kLies)
     if (name == text) return *lie = kind, true;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "simcam/common/video_format.h"
+#include "simcam/filter/capture_filter.h"
 #include "simcam/filter/filter_base.h"
 #include "simcam/filter/kit_object.h"
 
@@ -191,7 +192,11 @@ STDMETHODIMP PinBase::QueryPinInfo(PIN_INFO* info) {
   Lie lie = Lie::None;
   const HRESULT injected = filter_->faults().Check(L"QueryPinInfo", &lie);
   if (injected != S_OK) return injected;
-  if (lie != Lie::Null) {
+  if (lie == Lie::ForeignFilter) {
+    // A filter of its own, in no graph, as a driver that names the wrong owner hands out.
+    info->pFilter = new (std::nothrow) CaptureFilter();
+    if (info->pFilter != nullptr) info->pFilter->AddRef();
+  } else if (lie != Lie::Null) {
     info->pFilter = filter_;
     filter_->AddRef();
   }

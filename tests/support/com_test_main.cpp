@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include "capture/bounded_call.h"
 #include "tests/support/watchdog.h"
 
 int main(int argc, char** argv) {
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
   watchdog::Start(60000);
   const int result = RUN_ALL_TESTS();
+  EndBoundedCallWorkers();
   CoUninitialize();
   return result;
 }
