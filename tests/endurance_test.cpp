@@ -13,6 +13,7 @@
 #include "tests/support/app_fixture.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
+#include "tests/support/watchdog.h"
 
 using apptest::AppTest;
 using simcamtest::Device;
@@ -91,7 +92,10 @@ template <typename Cycle>
 double GrowthOverKiB(int cycles, const Cycle& cycle) {
   cycle();
   const Footprint first = Measure();
-  for (int i = 0; i < cycles; ++i) cycle();
+  for (int i = 0; i < cycles; ++i) {
+    watchdog::Step("bare graph cycle " + std::to_string(i));
+    cycle();
+  }
   return GrowthKiB(first, Measure());
 }
 
@@ -149,6 +153,7 @@ TEST_F(Endurance, StartCloseCyclesAndRebuildsLeakNothing) {
   Pump(20);
   const Footprint beforeStarts = Measure();
   for (int i = 0; i < cycles; ++i) {
+    watchdog::Step("start/close cycle " + std::to_string(i));
     ASSERT_TRUE(Select(L"Tireless"));
     ASSERT_NE(g_currentDevice, nullptr) << "cycle " << i;
     CloseCurrentDevice();
@@ -160,6 +165,7 @@ TEST_F(Endurance, StartCloseCyclesAndRebuildsLeakNothing) {
   SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
   const Footprint beforeRebuilds = Measure();
   for (int i = 0; i < cycles; ++i) {
+    watchdog::Step("colour-change rebuild " + std::to_string(i));
     SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
     ASSERT_NE(g_currentDevice, nullptr) << "rebuild " << i;
     Pump(5);
