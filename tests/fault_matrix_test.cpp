@@ -276,23 +276,24 @@ std::map<std::wstring, LONG> CallsToFault(Summary* summary) {
   return calls;
 }
 
+// Runs `run` over every call the clean scenario makes, prints the figures under `label`, and asks
+// that most injections reached the program.
+void RunOverCalls(void (*run)(const std::map<std::wstring, LONG>&, bool, Summary*), const char* label) {
+  Summary summary;
+  const auto calls = CallsToFault(&summary);
+  ASSERT_FALSE(calls.empty());
+  run(calls, false, &summary);
+  Print(label, summary);
+  EXPECT_GT(summary.fired, summary.runs / 2) << "most faults must reach the program";
+}
+
 // Failures and lies run as separate processes (ctest entries): each scenario leaves the platform's
 // renderer threads behind, and a process with hundreds of them is at risk of the platform's crash
 // on its way out (see the README).
 TEST_F(FaultMatrix, EveryCallOfStartRouteRebuildAndCloseFailedOnce) {
-  Summary summary;
-  const auto calls = CallsToFault(&summary);
-  ASSERT_FALSE(calls.empty());
-  RunMatrix(calls, false, &summary);
-  Print("start, route, rebuild, close, failed", summary);
-  EXPECT_GT(summary.fired, summary.runs / 2) << "most faults must reach the program";
+  RunOverCalls(RunMatrix, "start, route, rebuild, close, failed");
 }
 
 TEST_F(FaultMatrix, EveryLieToldAtTheFirstMiddleAndLastCall) {
-  Summary summary;
-  const auto calls = CallsToFault(&summary);
-  ASSERT_FALSE(calls.empty());
-  RunLies(calls, false, &summary);
-  Print("start, route, rebuild, close, lied to", summary);
-  EXPECT_GT(summary.fired, summary.runs / 2) << "most lies must reach the program";
+  RunOverCalls(RunLies, "start, route, rebuild, close, lied to");
 }
