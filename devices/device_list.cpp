@@ -37,7 +37,9 @@ HRESULT ReadUsableDeviceName(IMoniker* moniker, std::wstring* name) {
   VariantHolder friendlyName;
   if (FAILED(bag->Read(L"FriendlyName", &friendlyName.value, nullptr))) return S_FALSE;
   if (friendlyName.value.vt != VT_BSTR || friendlyName.value.bstrVal == nullptr) return S_FALSE;
-  name->assign(friendlyName.value.bstrVal, SysStringLen(friendlyName.value.bstrVal));
+  // A name holding a NUL is shown, and sent in messages, only up to it: that is its name.
+  const BSTR text = friendlyName.value.bstrVal;
+  name->assign(text, std::find(text, text + SysStringLen(text), L'\0'));
   if (name->empty()) *name = L"Unknown";
   return S_OK;
 }

@@ -9,6 +9,7 @@
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"
+#include "tests/support/test_moniker.h"
 
 using Microsoft::WRL::ComPtr;
 using simcamtest::Device;
@@ -156,6 +157,31 @@ TEST_F(CaptureDeviceTest, TearDownRemovesEverythingAroundTheCaptureFilterTwiceHa
   EXPECT_EQ(capturetest::FilterNames(graph), (Names{L"Card", L"Stray"}));
   EXPECT_EQ(Inspector::built(device.Get()), 0);
   graph->RemoveFilter(unconnected.Get());
+}
+
+TEST_F(CaptureDeviceTest, ReleasingADeviceNeverBuiltTearsDownWhatItsGraphHolds) {
+  Register({Device(L"Card", kCard)});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Card", simcamtest::DeviceMoniker(1)), S_OK);
+  ComPtr<IFilterGraph2> graph = Inspector::graph(device.Get());
+  ASSERT_EQ(graph->Render(Inspector::capturePin(device.Get())), S_OK);
+  ASSERT_EQ(capturetest::FilterNames(graph.Get()).size(), 5u);
+  device.Reset();
+  EXPECT_EQ(capturetest::FilterNames(graph.Get()), Names{L"Card"});
+}
+
+// A driver may report a capability structure smaller than the one it writes.
+TEST(CapabilityBuffer, HoldsTheWholeStructureWhateverSizeTheDriverReports) {
+  testfilter::TestFilter* filter = new testfilter::TestFilter;
+  testfilter::TestPin* pin = filter->AddPin(PINDIR_OUTPUT, L"Capture", PIN_CATEGORY_CAPTURE);
+  pin->capabilitySize = 4;
+  ComPtr<IMoniker> moniker;
+  moniker.Attach(new testfilter::TestMoniker(filter, VARIANT{}));
+  filter->Release();
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Sized", moniker), S_OK);
+  EXPECT_GE(pin->capabilityBlockBytes, sizeof(VIDEO_STREAM_CONFIG_CAPS));
+  EXPECT_EQ(pin->formatsSet, 1) << "the capability it describes is chosen";
 }
 
 TEST_F(CaptureDeviceTest, RemovalFunctionsIgnoreNullArguments) {

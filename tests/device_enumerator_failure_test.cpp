@@ -1,16 +1,20 @@
 // Failures that the system device enumerator cannot be made to produce: an in-process class
-// registered for CLSID_SystemDeviceEnum stands in for it while a test runs.
+// registered for CLSID_SystemDeviceEnum stands in for it while a test runs, answering a given
+// result and, on success, monikers of the test's own.
 #include <gtest/gtest.h>
 
 #include "devices/device_list.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"
+#include "tests/support/test_moniker.h"
 
 namespace {
 
+using Monikers = std::vector<Microsoft::WRL::ComPtr<IMoniker>>;
+
 class FailingDevEnum : public testfilter::Counted<ICreateDevEnum> {
  public:
-  explicit FailingDevEnum(HRESULT result) : result_(result) {}
+  FailingDevEnum(HRESULT result, Monikers monikers) : result_(result), monikers_(std::move(monikers)) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     *object = nullptr;
     if (iid != IID_IUnknown && iid != IID_ICreateDevEnum) return E_NOINTERFACE;
@@ -20,17 +24,20 @@ class FailingDevEnum : public testfilter::Counted<ICreateDevEnum> {
   }
   STDMETHODIMP CreateClassEnumerator(REFCLSID, IEnumMoniker** monikers, DWORD) override {
     *monikers = nullptr;
+    if (result_ == S_OK && !monikers_.empty()) *monikers = testfilter::EnumerateMonikers(monikers_).Detach();
     return result_;
   }
 
  private:
   HRESULT result_;
+  Monikers monikers_;
 };
 
 // Creates FailingDevEnum objects, or fails creation itself when `createResult` is a failure.
 class Factory : public testfilter::Counted<IClassFactory> {
  public:
-  Factory(HRESULT createResult, HRESULT enumeratorResult) : create_(createResult), enumerator_(enumeratorResult) {}
+  Factory(HRESULT createResult, HRESULT enumeratorResult, Monikers monikers)
+      : create_(createResult), enumerator_(enumeratorResult), monikers_(std::move(monikers)) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     *object = nullptr;
     if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
@@ -41,7 +48,7 @@ class Factory : public testfilter::Counted<IClassFactory> {
   STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** object) override {
     *object = nullptr;
     if (FAILED(create_)) return create_;
-    FailingDevEnum* enumerator = new FailingDevEnum(enumerator_);
+    FailingDevEnum* enumerator = new FailingDevEnum(enumerator_, monikers_);
     const HRESULT hr = enumerator->QueryInterface(iid, object);
     enumerator->Release();
     return hr;
@@ -50,12 +57,13 @@ class Factory : public testfilter::Counted<IClassFactory> {
 
  private:
   HRESULT create_, enumerator_;
+  Monikers monikers_;
 };
 
 class ReplacedEnumerator {
  public:
-  ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult) {
-    Factory* factory = new Factory(createResult, enumeratorResult);
+  ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult, Monikers monikers = {}) {
+    Factory* factory = new Factory(createResult, enumeratorResult, std::move(monikers));
     registered_ =
         CoRegisterClassObject(CLSID_SystemDeviceEnum, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
     factory->Release();
@@ -103,6 +111,30 @@ TEST_F(DeviceEnumeratorFailure, ClassEnumeratorSuccessWithoutEnumeratorIsAFailur
   ASSERT_EQ(replaced.registered(), S_OK);
   EXPECT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), E_POINTER);
   EXPECT_TRUE(list.empty());
+}
+
+// The property bag is the platform's, but a device's registration is the driver's: a name read
+// back as another type than text is no name, and the device is not listed.
+TEST_F(DeviceEnumeratorFailure, ANameThatIsNotTextDropsItsDevice) {
+  auto monikerNamed = [](VARIANT name) {
+    testfilter::TestFilter* filter = new testfilter::TestFilter;
+    filter->AddPin(PINDIR_OUTPUT, L"Capture", PIN_CATEGORY_CAPTURE);
+    Microsoft::WRL::ComPtr<IMoniker> moniker;
+    moniker.Attach(new testfilter::TestMoniker(filter, name));
+    filter->Release();
+    VariantClear(&name);
+    return moniker;
+  };
+  VARIANT number{}, text{};
+  number.vt = VT_I4;
+  number.lVal = 0x1234;
+  text.vt = VT_BSTR;
+  text.bstrVal = SysAllocString(L"Text");
+  ReplacedEnumerator replaced(S_OK, S_OK, {monikerNamed(number), monikerNamed(text)});
+  ASSERT_EQ(replaced.registered(), S_OK);
+  EXPECT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list.begin()->first, L"Text");
 }
 
 }  // namespace

@@ -75,6 +75,12 @@ TEST_F(DeviceDiscovery, EmptyNamesBecomeUnknownAndCaseMatters) {
   EXPECT_EQ(ListOf(list), (Listing{{L"Cam", 4}, {L"Unknown #01", 1}, {L"Unknown #02", 3}, {L"cam", 2}}));
 }
 
+TEST_F(DeviceDiscovery, ANameEndsAtItsFirstNulAsTheListShowsIt) {
+  Register({Device(std::wstring(L"Cam\0A", 5)), Device(L"Cam"), Device(std::wstring(L"\0X", 2))});
+  ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
+  EXPECT_EQ(ListOf(list), (Listing{{L"Cam #01", 1}, {L"Cam #02", 2}, {L"Unknown", 3}}));
+}
+
 TEST_F(DeviceDiscovery, UnusableDevicesAreDroppedWithoutChangingTheResult) {
   Register({NamelessDevice(), Device(L"No Capture", L"capture-pin = none"), Device(L"Named Pin", L"capture-pin = name"),
             Device(L"Broken", L"fail = Load 1 E_FAIL"), Device(L"Pins Fail", L"fail = EnumPins 1 E_OUTOFMEMORY"),

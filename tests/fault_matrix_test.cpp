@@ -58,7 +58,7 @@ const wchar_t* const kMethods[] = {L"Load",
 
 // The lies the kit can tell at each method, as its profile format names them.
 const std::map<std::wstring, std::vector<const wchar_t*>> kLies = {
-    {L"EnumPins", {L"null", L"endless", L"endless-same"}},
+    {L"EnumPins", {L"null", L"endless", L"endless-same", L"broken-moves"}},
     {L"FindPin", {L"null"}},
     {L"ConnectedTo", {L"null", L"foreign-pin"}},
     {L"QueryPinInfo", {L"null", L"foreign-filter"}},

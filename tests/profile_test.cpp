@@ -8,7 +8,7 @@ using simcam::ParseProfiles;
 
 TEST(Profile, CardWithChainedCrossbarsTunerAndFormats) {
   const auto parsed = ParseProfiles(
-      L"# a card\n[device]\nname = Card #01\nformat = RGB24 720x576 25\nformat = YUY2 320x240 30 vih2\n"
+      L"# a card\n[device]\nname = Card #01\\0x\nformat = RGB24 720x576 25\nformat = YUY2 320x240 30 vih2\n"
       L"default-format = 2\n"
       L"crossbar = Main: Tuner~3 Composite SVideo<Extra.0 AudioTuner~0 -> VideoDecoder~1 AudioDecoder~0\n"
       L"crossbar = Extra: SVideo 0x20 -> VideoDecoder\nrefuse-route = Extra 1\ntuner = yes\n"
@@ -17,7 +17,7 @@ TEST(Profile, CardWithChainedCrossbarsTunerAndFormats) {
   ASSERT_EQ(parsed.error, L"");
   ASSERT_EQ(parsed.devices.size(), 2u);
   const simcam::DeviceProfile& card = parsed.devices[0];
-  EXPECT_EQ(card.name, L"Card #01");  // '#' inside a value is not a comment
+  EXPECT_EQ(card.name, std::wstring(L"Card #01\0x", 10));  // '#' inside a value is no comment; "\0" a NUL
   ASSERT_EQ(card.formats.size(), 2u);
   EXPECT_EQ(card.formats[1].pixels, simcam::PixelFormat::YUY2);
   EXPECT_TRUE(card.formats[1].videoInfo2);

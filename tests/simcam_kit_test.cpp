@@ -193,6 +193,21 @@ TEST_F(SimCamKit, ProgramOnlyFaultsCountOnlyTheExecutablesOwnCalls) {
   EXPECT_EQ(simcamtest::KitInjectedFaults(), 1);
 }
 
+TEST_F(SimCamKit, AnEnumeratorWithBrokenMovesRewindsToItsEndAndClonesNothing) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"lie = EnumPins 1 broken-moves program"));
+  ASSERT_NE(capture, nullptr);
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(capture->EnumPins(&pins), S_OK);
+  ComPtr<IPin> pin;
+  EXPECT_EQ(pins->Skip(1000), S_OK);
+  EXPECT_EQ(pins->Next(1, &pin, nullptr), S_OK) << "Skip did not move";
+  EXPECT_EQ(pins->Reset(), S_OK);
+  EXPECT_EQ(pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr), S_FALSE) << "Reset went to the end";
+  ComPtr<IEnumPins> clone;
+  EXPECT_EQ(pins->Clone(&clone), S_OK);
+  EXPECT_EQ(clone, nullptr);
+}
+
 TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
   ComPtr<IBaseFilter> capture = Only(Device(L"Cam"));
   ComPtr<ISpecifyPropertyPages> pages;

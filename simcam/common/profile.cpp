@@ -162,6 +162,9 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
   if (key == L"name") {
     device->hasName = true;
     device->name = value;
+    // "\0" stands for a NUL inside the name, as a broken driver's registration can hold one.
+    for (size_t at = device->name.find(L"\\0"); at != std::wstring::npos; at = device->name.find(L"\\0", at + 1))
+      device->name.replace(at, 2, 1, L'\0');
   } else if (key == L"name-type") {
     if (value != L"text" && value != L"number") return *error = L"name-type must be text or number", false;
     device->numericName = value == L"number";
@@ -258,6 +261,7 @@ bool ParseLie(const std::wstring& name, Lie* lie) {
                                                          {L"null-format", Lie::NullFormat},
                                                          {L"endless", Lie::Endless},
                                                          {L"endless-same", Lie::EndlessSame},
+                                                         {L"broken-moves", Lie::BrokenMoves},
                                                          {L"foreign-pin", Lie::ForeignPin},
                                                          {L"foreign-filter", Lie::ForeignFilter},
                                                          {L"out-of-range", Lie::OutOfRange}};

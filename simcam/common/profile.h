@@ -38,8 +38,8 @@ struct CrossbarSpec {
 // How a driver's call can answer success and still break its contract: an out pointer left null;
 // a count of 0, -1 or 2^31-1; a capability size smaller than its structure; a media type whose
 // format block is too small for its format type, or missing; an enumerator that never ends, with
-// no pin or always the same one; a connection to a pin that is not the peer; a pin that names a
-// filter outside the graph; an index out of range.
+// no pin or always the same one, or whose Reset, Skip and Clone break their word; a connection to a pin that is not the
+// peer; a pin that names a filter outside the graph; an index out of range.
 enum class Lie {
   None,
   Null,
@@ -51,6 +51,7 @@ enum class Lie {
   NullFormat,
   Endless,
   EndlessSame,
+  BrokenMoves,
   ForeignPin,
   ForeignFilter,
   OutOfRange

@@ -45,6 +45,7 @@ STDMETHODIMP PinEnumerator::Next(ULONG count, IPin** pins, ULONG* fetched) {
 }
 
 STDMETHODIMP PinEnumerator::Skip(ULONG count) {
+  if (lie_ == Lie::BrokenMoves) return S_OK;
   const size_t remaining = pins_.size() - position_;
   if (count > remaining) {
     position_ = pins_.size();
@@ -55,12 +56,13 @@ STDMETHODIMP PinEnumerator::Skip(ULONG count) {
 }
 
 STDMETHODIMP PinEnumerator::Reset() {
-  position_ = 0;
+  position_ = lie_ == Lie::BrokenMoves ? pins_.size() : 0;
   return S_OK;
 }
 
 STDMETHODIMP PinEnumerator::Clone(IEnumPins** clone) {
   if (clone == nullptr) return E_POINTER;
+  if (lie_ == Lie::BrokenMoves) return *clone = nullptr, S_OK;
   *clone = Create(filter_.Get(), pins_, position_, lie_);
   return *clone != nullptr ? S_OK : E_OUTOFMEMORY;
 }

@@ -14,7 +14,8 @@ namespace simcam {
 
 // IEnumPins over a fixed set of pins; holds the filter alive while it exists. Create it with
 // Create, which hands out the first reference. A lying one (Lie::Endless, Lie::EndlessSame) never
-// ends: it answers S_OK with no pin, or with the first pin, for ever.
+// ends: it answers S_OK with no pin, or with the first pin, for ever. With Lie::BrokenMoves, Reset
+// answers S_OK and goes to the end, Skip answers S_OK without moving, Clone answers S_OK with none.
 class PinEnumerator : public IEnumPins, public KitObject {
  public:
   static IEnumPins* Create(IBaseFilter* filter, std::vector<IPin*> pins, size_t position = 0, Lie lie = Lie::None);

@@ -1,5 +1,11 @@
 #include "tests/support/test_filter.h"
 
+#include <malloc.h>
+
+#include <cstring>
+
+#include "controls/capture_format.h"
+
 namespace testfilter {
 namespace {
 
@@ -46,6 +52,8 @@ STDMETHODIMP TestPin::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IPin*>(this);
   } else if (iid == IID_IKsPropertySet && hasPropertySet) {
     *object = static_cast<IKsPropertySet*>(this);
+  } else if (iid == IID_IAMStreamConfig && capabilitySize != 0) {
+    *object = static_cast<IAMStreamConfig*>(this);
   } else {
     return E_NOINTERFACE;
   }
@@ -94,6 +102,26 @@ STDMETHODIMP TestPin::Get(REFGUID set, DWORD property, void*, DWORD, void* data,
   *static_cast<GUID*>(data) = category;
   if (returned != nullptr) *returned = sizeof(GUID);
   return S_OK;
+}
+
+STDMETHODIMP TestPin::GetNumberOfCapabilities(int* count, int* size) {
+  *count = 1;
+  *size = capabilitySize;
+  return S_OK;
+}
+
+// The caller's block must come from the C runtime's heap (as a vector's does), so its size can be
+// read; the structure is written only into a block that holds it.
+STDMETHODIMP TestPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
+  *type = nullptr;
+  capabilityBlockBytes = _msize(caps);
+  if (index != 0) return S_FALSE;
+  if (capabilityBlockBytes < sizeof(VIDEO_STREAM_CONFIG_CAPS)) return E_INVALIDARG;
+  VIDEO_STREAM_CONFIG_CAPS capability{};
+  capability.guid = FORMAT_VideoInfo;
+  capability.MaxOutputSize = {320, 240};
+  std::memcpy(caps, &capability, sizeof(capability));
+  return CreateVideoType(type, MEDIASUBTYPE_RGB24, 24, 320, 240, 15.0);
 }
 
 TestFilter::~TestFilter() {

@@ -28,7 +28,7 @@ class Counted : public Interface {
 
 class TestFilter;
 
-class TestPin : public Counted<IPin>, public IKsPropertySet {
+class TestPin : public Counted<IPin>, public IKsPropertySet, public IAMStreamConfig {
  public:
   TestPin(PIN_DIRECTION direction, std::wstring id, GUID category);
 
@@ -42,6 +42,11 @@ class TestPin : public Counted<IPin>, public IKsPropertySet {
   TestPin* peer = nullptr;      // what ConnectedTo answers; not counted, cleared by Disconnect
   int categoryReads = 0;
   int disconnects = 0;
+  // Non-zero: the pin has IAMStreamConfig, with one capability (RGB24 320x240) of this reported
+  // structure size; it records the size of the block a caller hands for the structure.
+  int capabilitySize = 0;
+  size_t capabilityBlockBytes = 0;
+  int formatsSet = 0;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
   STDMETHODIMP_(ULONG) AddRef() override { return Counted<IPin>::AddRef(); }
@@ -66,6 +71,11 @@ class TestPin : public Counted<IPin>, public IKsPropertySet {
   STDMETHODIMP Set(REFGUID, DWORD, void*, DWORD, void*, DWORD) override { return E_NOTIMPL; }
   STDMETHODIMP Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD size, DWORD* returned) override;
   STDMETHODIMP QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
+
+  STDMETHODIMP SetFormat(AM_MEDIA_TYPE*) override { return ++formatsSet, S_OK; }
+  STDMETHODIMP GetFormat(AM_MEDIA_TYPE**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetNumberOfCapabilities(int* count, int* size) override;
+  STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
 };
 
 class TestFilter : public Counted<IBaseFilter> {
