@@ -1,31 +1,17 @@
 #include "app/layout.h"
 
+#include <cmath>
 #include <utility>
 
 #include "app/app_state.h"
 #include "app/gdiplus_api.h"
+#include "capture/scoped.h"
 
 namespace {
 
-// Owners of the GDI+ flat objects used for the background.
-struct Region {
-  Gdiplus::GpRegion* region = nullptr;
-  ~Region() {
-    if (region != nullptr) Gdiplus::DllExports::GdipDeleteRegion(region);
-  }
-};
-struct Graphics {
-  Gdiplus::GpGraphics* graphics = nullptr;
-  ~Graphics() {
-    if (graphics != nullptr) Gdiplus::DllExports::GdipDeleteGraphics(graphics);
-  }
-};
-struct SolidBrush {
-  Gdiplus::GpSolidFill* brush = nullptr;
-  ~SolidBrush() {
-    if (brush != nullptr) Gdiplus::DllExports::GdipDeleteBrush(brush);
-  }
-};
+using Region = scoped::Owned<Gdiplus::GpRegion, Gdiplus::DllExports::GdipDeleteRegion>;
+using Graphics = scoped::Owned<Gdiplus::GpGraphics, Gdiplus::DllExports::GdipDeleteGraphics>;
+using SolidBrush = scoped::Owned<Gdiplus::GpSolidFill, Gdiplus::DllExports::GdipDeleteBrush>;
 
 void Normalise(RECT* rect) {
   if (rect->left > rect->right) std::swap(rect->left, rect->right);
@@ -50,11 +36,11 @@ void LetterboxRect(RECT* rect, RECT* bounds, bool centre) {
   }
   const double kx = static_cast<double>(bw) / sw, ky = static_cast<double>(bh) / sh;
   if (kx <= ky) {
-    const LONG h = static_cast<LONG>(sh * kx + 0.5);
+    const LONG h = static_cast<LONG>(std::lround(sh * kx));
     const LONG top = centre ? bounds->top + (bh - h) / 2 : bounds->top;
     *rect = {bounds->left, top, bounds->right, top + h};
   } else {
-    const LONG w = static_cast<LONG>(sw * ky + 0.5);
+    const LONG w = static_cast<LONG>(std::lround(sw * ky));
     const LONG left = centre ? bounds->left + (bw - w) / 2 : bounds->left;
     *rect = {left, bounds->top, left + w, bounds->bottom};
   }
@@ -121,21 +107,21 @@ LRESULT EraseVideoBackground(HWND window, HDC context) {
   const LONG cw = client.right - client.left, ch = client.bottom - client.top;
   Region background;
   const Gdiplus::Rect area(client.left, client.top, cw, ch);
-  Gdiplus::DllExports::GdipCreateRegionRectI(&area, &background.region);
+  Gdiplus::DllExports::GdipCreateRegionRectI(&area, background.put());
   if (g_videoWidth < cw || g_videoHeight < ch) {
     if (const auto windowless = CurrentWindowless()) {
       RECT source{}, destination{};
       if (SUCCEEDED(windowless->GetVideoPosition(&source, &destination))) {
         const Gdiplus::Rect video(destination.left, destination.top, destination.right - destination.left,
                                   destination.bottom - destination.top);
-        Gdiplus::DllExports::GdipCombineRegionRectI(background.region, &video, Gdiplus::CombineModeExclude);
+        Gdiplus::DllExports::GdipCombineRegionRectI(background.get(), &video, Gdiplus::CombineModeExclude);
       }
     }
     Graphics graphics;
     SolidBrush black;
-    Gdiplus::DllExports::GdipCreateFromHDC(context, &graphics.graphics);
-    Gdiplus::DllExports::GdipCreateSolidFill(0xFF000000, &black.brush);
-    Gdiplus::DllExports::GdipFillRegion(graphics.graphics, black.brush, background.region);
+    Gdiplus::DllExports::GdipCreateFromHDC(context, graphics.put());
+    Gdiplus::DllExports::GdipCreateSolidFill(0xFF000000, black.put());
+    Gdiplus::DllExports::GdipFillRegion(graphics.get(), black.get(), background.get());
   }
   return 1;
 }

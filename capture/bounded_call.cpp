@@ -4,14 +4,16 @@
 
 #include <vector>
 
+#include "capture/scoped.h"
+
 namespace {
 
 // A thread that runs one call at a time. A worker whose call outlives its bound is abandoned: its
 // block is never freed, as the call may still be using it.
 struct Worker {
-  HANDLE thread = nullptr;
-  HANDLE wake = nullptr;
-  HANDLE done = nullptr;
+  scoped::Handle thread;
+  scoped::Handle wake;
+  scoped::Handle done;
   std::function<HRESULT()> call;  // none: the worker ends
   HRESULT result = E_FAIL;
 };
@@ -25,9 +27,9 @@ DWORD WINAPI WorkerLoop(void* parameter) {
   auto* worker = static_cast<Worker*>(parameter);
   // Drivers may create COM objects in their state changes.
   const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  while (WaitForSingleObject(worker->wake, INFINITE) == WAIT_OBJECT_0 && worker->call) {
+  while (WaitForSingleObject(worker->wake.get(), INFINITE) == WAIT_OBJECT_0 && worker->call) {
     worker->result = worker->call();
-    SetEvent(worker->done);
+    SetEvent(worker->done.get());
   }
   if (SUCCEEDED(initialised)) CoUninitialize();
   return 0;
@@ -41,13 +43,10 @@ Worker* TakeWorker() {
   }
   auto* worker = new (std::nothrow) Worker;
   if (worker == nullptr) return nullptr;
-  worker->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  worker->done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (worker->wake != nullptr && worker->done != nullptr)
-    worker->thread = CreateThread(nullptr, 0, WorkerLoop, worker, 0, nullptr);
-  if (worker->thread == nullptr) {
-    if (worker->wake != nullptr) CloseHandle(worker->wake);
-    if (worker->done != nullptr) CloseHandle(worker->done);
+  worker->wake.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  worker->done.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (worker->wake && worker->done) worker->thread.reset(CreateThread(nullptr, 0, WorkerLoop, worker, 0, nullptr));
+  if (!worker->thread) {
     delete worker;
     return nullptr;
   }
@@ -79,9 +78,9 @@ bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* re
     return true;
   }
   worker->call = call;
-  SetEvent(worker->wake);
+  SetEvent(worker->wake.get());
   ++waitDepth;
-  const bool returned = WaitDispatchingSentMessages(worker->done, boundMs);
+  const bool returned = WaitDispatchingSentMessages(worker->done.get(), boundMs);
   --waitDepth;
   if (!returned) return false;
   *result = worker->result;
@@ -94,12 +93,9 @@ bool WaitingForBoundedCall() { return waitDepth > 0; }
 
 void EndBoundedCallWorkers() {
   for (Worker* worker : idleWorkers) {
-    SetEvent(worker->wake);
+    SetEvent(worker->wake.get());
     // A worker that does not end in time keeps its block: it may still read it.
-    if (WaitForSingleObject(worker->thread, 1000) != WAIT_OBJECT_0) continue;
-    CloseHandle(worker->thread);
-    CloseHandle(worker->wake);
-    CloseHandle(worker->done);
+    if (WaitForSingleObject(worker->thread.get(), 1000) != WAIT_OBJECT_0) continue;
     delete worker;
   }
   idleWorkers.clear();

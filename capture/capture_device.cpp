@@ -4,21 +4,18 @@
 
 CaptureDevice::CaptureDevice() {
   if (FAILED(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                              IID_ICaptureGraphBuilder2, reinterpret_cast<void**>(builder.GetAddressOf()))) ||
+                              IID_PPV_ARGS(&builder))) ||
       builder == nullptr) {
     builder.Reset();
     return;
   }
-  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
-                              reinterpret_cast<void**>(graph.GetAddressOf()))) ||
+  if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph))) ||
       graph == nullptr) {
     graph.Reset();
     builder.Reset();
     return;
   }
-  if (FAILED(builder->SetFiltergraph(graph.Get())) ||
-      FAILED(graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(control.GetAddressOf()))) ||
-      control == nullptr) {
+  if (FAILED(builder->SetFiltergraph(graph.Get())) || FAILED(graph.As(&control)) || control == nullptr) {
     control.Reset();
     graph.Reset();
     builder.Reset();

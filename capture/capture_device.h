@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "capture/interface_ids.h"
 #include "capture/media_type.h"
 #include "controls/crossbar_router.h"
 
@@ -31,7 +32,7 @@ class CaptureDevice : public IUnknown {
   std::unique_ptr<MediaType> GetCaptureFormat() const;
 
   // Binds the device behind `moniker` as this object's source, under the display name `displayName`.
-  HRESULT Open(const std::wstring& displayName, Microsoft::WRL::ComPtr<IMoniker> moniker);
+  HRESULT Open(const std::wstring& displayName, const Microsoft::WRL::ComPtr<IMoniker>& moniker);
   // Dismantles the preview graph down to the bare capture filter.
   void TearDown();
   // Builds the stopped preview graph drawing into videoWindow; false when a mandatory step fails.

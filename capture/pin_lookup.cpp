@@ -4,17 +4,11 @@
 
 #include <new>
 
+#include "capture/scoped.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// Releases PIN_INFO's filter reference on every path out of a pin examination.
-struct PinInfoHolder {
-  PIN_INFO info{};
-  ~PinInfoHolder() {
-    if (info.pFilter != nullptr) info.pFilter->Release();
-  }
-};
 
 HRESULT ReadPinCategory(IPin* pin, GUID* category) {
   ComPtr<IKsPropertySet> properties;
@@ -29,7 +23,7 @@ HRESULT ReadPinCategory(IPin* pin, GUID* category) {
 // S_OK with *matches set, or the failure that ends the search.
 HRESULT PinMatches(IPin* pin, PIN_DIRECTION direction, REFGUID category, bool* matches) {
   *matches = false;
-  PinInfoHolder holder;
+  scoped::PinInfo holder;
   const HRESULT hr = pin->QueryPinInfo(&holder.info);
   if (FAILED(hr)) return hr;
   if (holder.info.dir != direction) return S_OK;

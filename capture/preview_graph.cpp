@@ -15,8 +15,8 @@ bool CaptureDevice::BuildPreviewGraph() {
   if (std::unique_ptr<MediaType> format = GetCaptureFormat()) majorType = format->majortype;
 
   ComPtr<IAMStreamConfig> streamConfig;
-  if (FAILED(builder->FindInterface(&PIN_CATEGORY_CAPTURE, &majorType, captureFilter.Get(), IID_IAMStreamConfig,
-                                    reinterpret_cast<void**>(streamConfig.GetAddressOf()))))
+  if (FAILED(
+          builder->FindInterface(&PIN_CATEGORY_CAPTURE, &majorType, captureFilter.Get(), IID_PPV_ARGS(&streamConfig))))
     return false;
   if (!RenderPreviewStream(majorType)) return false;
   if (!AddWindowlessRenderer()) return false;
@@ -37,8 +37,7 @@ bool CaptureDevice::RenderPreviewStream(const GUID& majorType) {
   if (FAILED(FindPreviewPin(captureFilter.Get(), &previewPin))) return true;
   if (FAILED(builder->RenderStream(nullptr, &majorType, previewPin.Get(), nullptr, nullptr))) return false;
   ComPtr<IVideoWindow> window;
-  if (SUCCEEDED(graph->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(window.GetAddressOf()))) &&
-      window != nullptr) {
+  if (SUCCEEDED(graph.As(&window)) && window != nullptr) {
     window->put_AutoShow(OAFALSE);
     window->put_Visible(OAFALSE);
   }
@@ -92,7 +91,7 @@ void CaptureDevice::BuildCrossbarRoutes() {
 }
 
 void CaptureDevice::DirectEventsToWindow() {
-  if (FAILED(graph->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events.GetAddressOf())))) {
+  if (FAILED(graph.As(&events))) {
     events.Reset();
     return;
   }

@@ -6,6 +6,7 @@
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
 #include "capture/pin_lookup.h"
+#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -31,19 +32,17 @@ void RemoveConnected(IBaseFilter* filter, IFilterGraph2* graph, PIN_DIRECTION fo
     ComPtr<IPin> farPin;
     pin->ConnectedTo(&farPin);
     if (farPin == nullptr) continue;
-    PIN_INFO info{};
-    if (farPin->QueryPinInfo(&info) != S_OK) {
-      if (info.pFilter != nullptr) info.pFilter->Release();
-      break;
-    }
-    const bool onPath = std::find(path.begin(), path.end(), info.pFilter) != path.end();
-    if (info.dir == followed && !onPath) {
-      RemoveConnected(info.pFilter, graph, followed, path);
+    scoped::PinInfo farEnd;
+    // A far pin that cannot describe itself ends this filter's walk: its remaining connections
+    // are left to the graph's own release.
+    if (farPin->QueryPinInfo(&farEnd.info) != S_OK) break;
+    const bool onPath = std::find(path.begin(), path.end(), farEnd.info.pFilter) != path.end();
+    if (farEnd.info.dir == followed && !onPath) {
+      RemoveConnected(farEnd.info.pFilter, graph, followed, path);
       graph->Disconnect(farPin.Get());
       graph->Disconnect(pin.Get());
-      graph->RemoveFilter(info.pFilter);
+      graph->RemoveFilter(farEnd.info.pFilter);
     }
-    if (info.pFilter != nullptr) info.pFilter->Release();
   }
   path.pop_back();
 }

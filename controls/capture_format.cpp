@@ -10,6 +10,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/pin_lookup.h"
+#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -78,10 +79,10 @@ HRESULT CreateVideoType(AM_MEDIA_TYPE** type, const GUID& subtype, WORD bitDepth
                         double frameRate) {
   if (type == nullptr) return E_POINTER;
   if (width <= 0 || height <= 0 || !(frameRate > 0.0)) return E_INVALIDARG;
-  *type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  if (*type == nullptr) return E_OUTOFMEMORY;
-  AM_MEDIA_TYPE* created = *type;
-  std::memset(created, 0, sizeof(*created));
+  *type = nullptr;
+  scoped::TaskMemory<AM_MEDIA_TYPE> created(static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE))));
+  if (!created) return E_OUTOFMEMORY;
+  std::memset(created.get(), 0, sizeof(AM_MEDIA_TYPE));
   created->majortype = MEDIATYPE_Video;
   created->subtype = subtype;
   created->bFixedSizeSamples = TRUE;
@@ -91,28 +92,21 @@ HRESULT CreateVideoType(AM_MEDIA_TYPE** type, const GUID& subtype, WORD bitDepth
   std::unique_ptr<BYTE[]> header;
   DWORD headerSize = 0;
   const HRESULT hr = BuildBitmapHeader(subtype, bitDepth, width, height, &header, &headerSize);
-  if (FAILED(hr)) {
-    CoTaskMemFree(created);
-    *type = nullptr;
-    return hr;
-  }
-  auto* block = static_cast<BYTE*>(CoTaskMemAlloc(kVideoInfoHead + headerSize));
-  if (block == nullptr) {
-    CoTaskMemFree(created);
-    *type = nullptr;
-    return E_OUTOFMEMORY;
-  }
-  std::memset(block, 0, kVideoInfoHead + headerSize);
-  std::memcpy(block + kVideoInfoHead, header.get(), headerSize);
+  if (FAILED(hr)) return hr;
+  scoped::TaskMemory<BYTE> block(static_cast<BYTE*>(CoTaskMemAlloc(kVideoInfoHead + headerSize)));
+  if (!block) return E_OUTOFMEMORY;
+  std::memset(block.get(), 0, kVideoInfoHead + headerSize);
+  std::memcpy(block.get() + kVideoInfoHead, header.get(), headerSize);
   created->cbFormat = kVideoInfoHead + headerSize;
-  created->pbFormat = block;
+  created->pbFormat = block.release();
 
-  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(block);
+  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(created->pbFormat);
   info->AvgTimePerFrame = static_cast<REFERENCE_TIME>(std::floor(kUnitsPerSecond / frameRate));
   created->lSampleSize = info->bmiHeader.biSizeImage;
   // A large picture at a high rate exceeds the 32-bit field: it is stated as the most it holds.
   const double bitRate = std::floor(static_cast<double>(created->lSampleSize) * frameRate * 8.0);
   info->dwBitRate = bitRate < 4294967295.0 ? static_cast<DWORD>(bitRate) : 0xffffffffu;
+  *type = created.release();
   return S_OK;
 }
 
@@ -127,7 +121,7 @@ HRESULT BuildVideoType(MediaType* type, const GUID& subtype, LONG width, LONG he
   return copied;
 }
 
-HRESULT CaptureDevice::Open(const std::wstring& displayName, ComPtr<IMoniker> moniker) {
+HRESULT CaptureDevice::Open(const std::wstring& displayName, const ComPtr<IMoniker>& moniker) {
   if (moniker == nullptr) return E_POINTER;
   // A device whose graph could not be made can hold no filter.
   if (graph == nullptr) return E_UNEXPECTED;
@@ -138,21 +132,19 @@ HRESULT CaptureDevice::Open(const std::wstring& displayName, ComPtr<IMoniker> mo
   captureFilter.Reset();
   capturePin.Reset();
   name = displayName;
-
-  HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));
-  if (SUCCEEDED(hr) && captureFilter == nullptr) hr = E_POINTER;
-  if (FAILED(hr)) {
-    captureFilter.Reset();
-    name.clear();
-    return hr;
-  }
-  hr = FindCapturePin(captureFilter.Get(), &capturePin);
-  if (FAILED(hr)) {
+  scoped::ScopeExit forgetDevice([this] {
     name.clear();
     captureFilter.Reset();
     capturePin.Reset();
-    return hr;
-  }
+  });
+
+  HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));
+  if (SUCCEEDED(hr) && captureFilter == nullptr) hr = E_POINTER;
+  if (FAILED(hr)) return hr;
+  hr = FindCapturePin(captureFilter.Get(), &capturePin);
+  if (FAILED(hr)) return hr;
+  // Bound and with its pin, the device stays this object's source even when it cannot join.
+  forgetDevice.Dismiss();
   ComPtr<IPin> connected;
   if (capturePin->ConnectedTo(&connected) != VFW_E_NOT_CONNECTED) return E_FAIL;
   hr = graph->AddFilter(captureFilter.Get(), name.c_str());

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "capture/pin_lookup.h"
+#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -13,14 +14,6 @@ namespace {
 constexpr LONG kFirstAudioConnector = 0x1000;
 // Deeper chains than this are taken for a topology that loops through filters we cannot tell apart.
 constexpr LONG kMaxDepth = 64;
-
-// Releases the owning filter reference of a PIN_INFO on every path.
-struct PinInfoHolder {
-  PIN_INFO info{};
-  ~PinInfoHolder() {
-    if (info.pFilter != nullptr) info.pFilter->Release();
-  }
-};
 
 // Calls `visit(position, pin)` for the crossbar filter's pins in enumeration order until it
 // returns true; false when the pins cannot be enumerated or none was chosen.
@@ -131,7 +124,7 @@ HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
   const HRESULT notCrossbar = depth > 0 ? S_FALSE : E_FAIL;
   ComPtr<IPin> upstream;
   if (input->ConnectedTo(&upstream) != S_OK || upstream == nullptr) return notCrossbar;
-  PinInfoHolder owner;
+  scoped::PinInfo owner;
   if (upstream->QueryPinInfo(&owner.info) != S_OK || owner.info.pFilter == nullptr) return S_OK;
   ComPtr<IAMCrossbar> crossbar;
   if (owner.info.pFilter->QueryInterface(IID_PPV_ARGS(&crossbar)) != S_OK || crossbar == nullptr) return notCrossbar;

@@ -2,19 +2,15 @@
 #include <wrl/client.h>
 
 #include "capture/capture_device.h"
+#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// Owns the page array GetPages hands out.
-struct PageList {
-  CAUUID pages{};
-  ~PageList() { CoTaskMemFree(pages.pElems); }
-  bool empty() const { return pages.cElems == 0 || pages.pElems == nullptr; }
-};
+bool NoPages(const scoped::PageArray& list) { return list.pages.cElems == 0 || list.pages.pElems == nullptr; }
 
-HRESULT ReadPages(IUnknown* source, PageList* list) {
+HRESULT ReadPages(IUnknown* source, scoped::PageArray* list) {
   ComPtr<ISpecifyPropertyPages> specify;
   const HRESULT hr = source->QueryInterface(IID_PPV_ARGS(&specify));
   if (FAILED(hr)) return hr;
@@ -24,8 +20,8 @@ HRESULT ReadPages(IUnknown* source, PageList* list) {
 
 bool HasPages(HRESULT reached, IUnknown* source) {
   if (FAILED(reached) || source == nullptr) return false;
-  PageList list;
-  return SUCCEEDED(ReadPages(source, &list)) && !list.empty();
+  scoped::PageArray list;
+  return SUCCEEDED(ReadPages(source, &list)) && !NoPages(list);
 }
 
 // A frame whose pages cannot be created cannot be closed under some hosts: open none then.
@@ -41,9 +37,9 @@ HRESULT FirstCreatablePage(const CAUUID& pages) {
 
 HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
   if (FAILED(reached)) return reached;
-  PageList list;
+  scoped::PageArray list;
   const HRESULT hr = ReadPages(source, &list);
-  if (FAILED(hr) || list.empty()) return hr;
+  if (FAILED(hr) || NoPages(list)) return hr;
   const HRESULT creatable = FirstCreatablePage(list.pages);
   if (FAILED(creatable)) return creatable;
   IUnknown* objects[] = {source};

@@ -4,22 +4,12 @@
 #include <new>
 
 #include "capture/pin_lookup.h"
+#include "capture/scoped.h"
 #include "devices/name_relabel.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// Releases whatever the property bag put into the variant, whatever its type.
-struct VariantHolder {
-  VARIANT value;
-  VariantHolder() {
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = nullptr;
-  }
-  ~VariantHolder() { VariantClear(&value); }
-};
 
 bool HasCapturePin(IBaseFilter* filter) {
   ComPtr<IPin> pin;
@@ -34,7 +24,9 @@ HRESULT ReadUsableDeviceName(IMoniker* moniker, std::wstring* name) {
   if (!HasCapturePin(filter.Get())) return S_FALSE;
   ComPtr<IPropertyBag> bag;
   if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || bag == nullptr) return S_FALSE;
-  VariantHolder friendlyName;
+  scoped::Variant friendlyName;
+  friendlyName.value.vt = VT_BSTR;
+  friendlyName.value.bstrVal = nullptr;
   if (FAILED(bag->Read(L"FriendlyName", &friendlyName.value, nullptr))) return S_FALSE;
   if (friendlyName.value.vt != VT_BSTR || friendlyName.value.bstrVal == nullptr) return S_FALSE;
   // A name holding a NUL is shown, and sent in messages, only up to it: that is its name.
@@ -63,8 +55,7 @@ HRESULT DeviceList::Enumerate(GUID category) {
   if (category != CLSID_VideoInputDeviceCategory && category != CLSID_AudioInputDeviceCategory) return E_INVALIDARG;
 
   ComPtr<ICreateDevEnum> deviceEnumerator;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_ICreateDevEnum,
-                                reinterpret_cast<void**>(deviceEnumerator.GetAddressOf()));
+  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&deviceEnumerator));
   if (FAILED(hr)) return hr;
   if (deviceEnumerator == nullptr) return E_POINTER;
 

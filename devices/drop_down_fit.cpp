@@ -3,19 +3,7 @@
 #include <memory>
 #include <new>
 
-namespace {
-
-// Releases a window's device context.
-struct WindowContext {
-  HWND window;
-  HDC context;
-  explicit WindowContext(HWND owner) : window(owner), context(GetDC(owner)) {}
-  ~WindowContext() {
-    if (context != nullptr) ReleaseDC(window, context);
-  }
-};
-
-}  // namespace
+#include "capture/scoped.h"
 
 void FitDropDownWidth(HWND dialog, HWND combo) {
   const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
@@ -31,11 +19,13 @@ void FitDropDownWidth(HWND dialog, HWND combo) {
 
   LONG height = 0, widest = 0;
   {
-    WindowContext measuring(combo);
+    scoped::WindowDC measuring(combo);
     const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
-    if (font != nullptr) SelectObject(measuring.context, font);
+    // Never selected back: the combo box's class has no private device context, and a common one
+    // forgets what was selected in it when it is released.
+    if (font != nullptr) SelectObject(measuring.get(), font);
     TEXTMETRICW metrics{};
-    GetTextMetricsW(measuring.context, &metrics);
+    GetTextMetricsW(measuring.get(), &metrics);
     height = (metrics.tmHeight + metrics.tmExternalLeading) * static_cast<LONG>(count + 2);
     for (LRESULT i = 0; i < count; ++i) {
       // An entry that grew since it was measured would not fit the buffer: skip it.
@@ -43,7 +33,7 @@ void FitDropDownWidth(HWND dialog, HWND combo) {
       const LRESULT length =
           SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.get()));
       SIZE extent{};
-      if (length >= 0 && GetTextExtentPoint32W(measuring.context, text.get(), static_cast<int>(length), &extent) &&
+      if (length >= 0 && GetTextExtentPoint32W(measuring.get(), text.get(), static_cast<int>(length), &extent) &&
           extent.cx > widest)
         widest = extent.cx;
     }

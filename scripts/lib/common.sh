@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 XVFB_SCREEN="-screen 0 1280x1024x24"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 xvfb xauth googletest
-  xdotool imagemagick x11-utils)
+  xdotool imagemagick x11-utils clang clang-tidy)
 
 missing_packages() {
   local package

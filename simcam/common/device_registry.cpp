@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "capture/scoped.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace simcam {
@@ -17,20 +19,9 @@ std::wstring CategoryInstancesKey() {
   return std::wstring(L"CLSID\\") + category + L"\\Instance";
 }
 
-// Owns an open registry key.
-class RegistryKey {
- public:
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  LSTATUS Open(const std::wstring& path, REGSAM access) {
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &key_);
-  }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
+LSTATUS OpenClassesKey(const std::wstring& path, REGSAM access, scoped::RegistryKey* key) {
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, access, key->put());
+}
 
 bool ReadString(HKEY key, const wchar_t* value, std::wstring* text) {
   DWORD type = 0, bytes = 0;
@@ -42,11 +33,6 @@ bool ReadString(HKEY key, const wchar_t* value, std::wstring* text) {
   while (!buffer.empty() && buffer.back() == L'\0') buffer.pop_back();
   *text = buffer;
   return true;
-}
-
-LSTATUS WriteString(HKEY key, const wchar_t* value, const std::wstring& text) {
-  return RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 HRESULT CallDllEntry(const std::wstring& dllPath, const char* entry) {
@@ -87,8 +73,8 @@ HRESULT RegisterDevice(const std::wstring& instance, const DeviceProfile& device
   hr = mapper->RegisterFilter(kFilterClsid, device.hasName ? device.name.c_str() : L"", nullptr,
                               &CLSID_VideoInputDeviceCategory, instance.c_str(), &filter);
   if (FAILED(hr)) return hr;
-  RegistryKey key;
-  const LSTATUS opened = key.Open(CategoryInstancesKey() + L"\\" + instance, KEY_SET_VALUE);
+  scoped::RegistryKey key;
+  const LSTATUS opened = OpenClassesKey(CategoryInstancesKey() + L"\\" + instance, KEY_SET_VALUE, &key);
   if (opened != ERROR_SUCCESS) return HRESULT_FROM_WIN32(opened);
   // The friendly name is written here rather than trusted to the mapper, so that empty and absent
   // names reach the enumerator exactly as the profile says.
@@ -96,9 +82,9 @@ HRESULT RegisterDevice(const std::wstring& instance, const DeviceProfile& device
   LSTATUS written = !device.hasName      ? RegDeleteValueW(key.get(), L"FriendlyName")
                     : device.numericName ? RegSetValueExW(key.get(), L"FriendlyName", 0, REG_DWORD,
                                                           reinterpret_cast<const BYTE*>(&number), sizeof(number))
-                                         : WriteString(key.get(), L"FriendlyName", device.name);
+                                         : WriteRegistryString(key.get(), L"FriendlyName", device.name);
   if (written == ERROR_FILE_NOT_FOUND) written = ERROR_SUCCESS;
-  if (written == ERROR_SUCCESS) written = WriteString(key.get(), kProfileValue, device.text);
+  if (written == ERROR_SUCCESS) written = WriteRegistryString(key.get(), kProfileValue, device.text);
   return HRESULT_FROM_WIN32(written);
 }
 
@@ -111,16 +97,16 @@ HRESULT UnregisterDevice(const std::wstring& instance) {
 
 std::vector<RegisteredDevice> ListDevices() {
   std::vector<RegisteredDevice> devices;
-  RegistryKey instances;
-  if (instances.Open(CategoryInstancesKey(), KEY_READ) != ERROR_SUCCESS) return devices;
+  scoped::RegistryKey instances;
+  if (OpenClassesKey(CategoryInstancesKey(), KEY_READ, &instances) != ERROR_SUCCESS) return devices;
   wchar_t name[256];
   for (DWORD index = 0;; ++index) {
     DWORD length = 256;
     if (RegEnumKeyExW(instances.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
-    RegistryKey device;
+    scoped::RegistryKey device;
     std::wstring profile;
-    if (device.Open(CategoryInstancesKey() + L"\\" + name, KEY_READ) != ERROR_SUCCESS) continue;
+    if (OpenClassesKey(CategoryInstancesKey() + L"\\" + name, KEY_READ, &device) != ERROR_SUCCESS) continue;
     if (!ReadString(device.get(), kProfileValue, &profile)) continue;
     RegisteredDevice entry;
     entry.instance = name;
@@ -140,6 +126,11 @@ HRESULT UnregisterAllDevices() {
     if (FAILED(hr)) result = hr;
   }
   return result;
+}
+
+LSTATUS WriteRegistryString(HKEY key, const wchar_t* value, const std::wstring& text) {
+  return RegSetValueExW(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 }  // namespace simcam

@@ -30,6 +30,8 @@ HRESULT UnregisterDevice(const std::wstring& instance);
 // The kit's devices in the order the system device enumerator lists them.
 std::vector<RegisteredDevice> ListDevices();
 HRESULT UnregisterAllDevices();
+// Writes `text` as a REG_SZ value, its terminating NUL included (and any NUL inside it kept).
+LSTATUS WriteRegistryString(HKEY key, const wchar_t* value, const std::wstring& text);
 // "SimCam 0007" for 7: instance names sort in registration order.
 std::wstring InstanceName(unsigned number);
 

@@ -2,9 +2,12 @@
 
 #include <dvdmedia.h>
 
+#include <cmath>
 #include <cstring>
 #include <cwchar>
 #include <sstream>
+
+#include "capture/scoped.h"
 
 namespace simcam {
 namespace {
@@ -90,15 +93,15 @@ DWORD ImageSizeOf(const VideoFormat& format) {
 }
 
 AM_MEDIA_TYPE* CreateMediaTypeFor(const VideoFormat& format) {
-  auto* type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  if (type == nullptr) return nullptr;
-  std::memset(type, 0, sizeof(*type));
+  scoped::TaskMemory<AM_MEDIA_TYPE> type(static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE))));
+  if (!type) return nullptr;
+  std::memset(type.get(), 0, sizeof(AM_MEDIA_TYPE));
   type->majortype = MEDIATYPE_Video;
   type->subtype = SubtypeOf(format.pixels);
   type->bFixedSizeSamples = format.pixels != PixelFormat::MJPG;
   type->bTemporalCompression = FALSE;
   type->lSampleSize = ImageSizeOf(format);
-  const REFERENCE_TIME frameTime = static_cast<REFERENCE_TIME>(10000000.0 / format.fps + 0.5);
+  const REFERENCE_TIME frameTime = static_cast<REFERENCE_TIME>(std::llround(10000000.0 / format.fps));
   const RECT frame = {0, 0, format.width, format.height};
   if (format.videoInfo2) {
     type->formattype = FORMAT_VideoInfo2;
@@ -127,11 +130,8 @@ AM_MEDIA_TYPE* CreateMediaTypeFor(const VideoFormat& format) {
     }
     type->pbFormat = reinterpret_cast<BYTE*>(info);
   }
-  if (type->pbFormat == nullptr) {
-    CoTaskMemFree(type);
-    return nullptr;
-  }
-  return type;
+  if (type->pbFormat == nullptr) return nullptr;
+  return type.release();
 }
 
 bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format) {

@@ -1,5 +1,6 @@
 #include "simcam/filter/capture_filter.h"
 
+#include "capture/scoped.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/analog_pin.h"
 #include "simcam/filter/crossbar_filter.h"
@@ -103,19 +104,18 @@ STDMETHODIMP CaptureFilter::InitNew() { return S_OK; }
 
 STDMETHODIMP CaptureFilter::Load(IPropertyBag* bag, IErrorLog* log) {
   if (bag == nullptr) return E_POINTER;
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_BSTR;
+  scoped::Variant text;
+  text.value.vt = VT_BSTR;
   // Without a profile the filter stays the plain default webcam; a damaged one binds no device.
   HRESULT result = S_OK;
-  if (SUCCEEDED(bag->Read(kProfileValue, &value, log)) && value.vt == VT_BSTR && value.bstrVal != nullptr) {
+  if (SUCCEEDED(bag->Read(kProfileValue, &text.value, log)) && text.value.vt == VT_BSTR &&
+      text.value.bstrVal != nullptr) {
     DeviceProfile profile;
-    if (ParseDevice(value.bstrVal, &profile))
+    if (ParseDevice(text.value.bstrVal, &profile))
       ApplyProfile(profile);
     else
       result = E_INVALIDARG;
   }
-  VariantClear(&value);
   return FAILED(result) ? result : faults().Check(L"Load");
 }
 

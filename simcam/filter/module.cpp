@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "capture/scoped.h"
 #include "simcam/common/control.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/capture_filter.h"
@@ -78,19 +79,13 @@ std::wstring ClassKey(const CLSID& clsid) {
   return std::wstring(L"CLSID\\") + text;
 }
 
-LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
-  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-LSTATUS RegisterClass(const CLSID& clsid, const std::wstring& path) {
-  HKEY server = nullptr;
+LSTATUS RegisterServerClass(const CLSID& clsid, const std::wstring& path) {
+  scoped::RegistryKey server;
   LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, (ClassKey(clsid) + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                                   KEY_SET_VALUE, nullptr, &server, nullptr);
+                                   KEY_SET_VALUE, nullptr, server.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
-  status = SetString(server, nullptr, path);
-  if (status == ERROR_SUCCESS) status = SetString(server, L"ThreadingModel", L"Both");
-  RegCloseKey(server);
+  status = WriteRegistryString(server.get(), nullptr, path);
+  if (status == ERROR_SUCCESS) status = WriteRegistryString(server.get(), L"ThreadingModel", L"Both");
   return status;
 }
 
@@ -122,7 +117,7 @@ STDAPI DllRegisterServer() {
   const DWORD length = GetModuleFileNameW(g_simcamModule, path, MAX_PATH);
   if (length == 0 || length == MAX_PATH) return E_FAIL;
   for (const CLSID* clsid : kClasses) {
-    const LSTATUS status = RegisterClass(*clsid, path);
+    const LSTATUS status = RegisterServerClass(*clsid, path);
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
   }
   return S_OK;

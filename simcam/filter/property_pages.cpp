@@ -2,6 +2,7 @@
 
 #include <dshow.h>
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -52,7 +53,7 @@ class PageTemplate {
 std::wstring FormatLabel(const VideoFormat& format) {
   static const wchar_t* names[] = {L"RGB24", L"RGB32", L"YUY2", L"MJPG"};
   return std::wstring(names[static_cast<int>(format.pixels)]) + L" " + std::to_wstring(format.width) + L"x" +
-         std::to_wstring(format.height) + L" " + std::to_wstring(static_cast<int>(format.fps + 0.5)) + L" fps" +
+         std::to_wstring(format.height) + L" " + std::to_wstring(std::lround(format.fps)) + L" fps" +
          (format.videoInfo2 ? L" (VIH2)" : L"");
 }
 

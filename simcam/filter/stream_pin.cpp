@@ -1,6 +1,7 @@
 #include "simcam/filter/stream_pin.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "simcam/common/control.h"
@@ -50,10 +51,7 @@ StreamPin::StreamPin(CaptureFilter* filter, std::wstring id, const GUID& categor
       renderable_(renderable),
       wake_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-StreamPin::~StreamPin() {
-  Deactivate();
-  if (wake_ != nullptr) CloseHandle(wake_);
-}
+StreamPin::~StreamPin() { Deactivate(); }
 
 STDMETHODIMP StreamPin::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -190,7 +188,7 @@ HRESULT StreamPin::StreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
   config.MinOutputSize = config.MaxOutputSize = {format.width, format.height};
   config.CropGranularityX = config.CropGranularityY = config.CropAlignX = config.CropAlignY = 1;
   config.OutputGranularityX = config.OutputGranularityY = 1;
-  config.MinFrameInterval = static_cast<LONGLONG>(kUnitsPerSecond / format.fps + 0.5);
+  config.MinFrameInterval = static_cast<LONGLONG>(std::llround(kUnitsPerSecond / format.fps));
   config.MaxFrameInterval = kUnitsPerSecond;
   config.MinBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8);
   config.MaxBitsPerSecond = static_cast<LONG>(ImageSizeOf(format) * 8.0 * format.fps);
@@ -200,26 +198,22 @@ HRESULT StreamPin::StreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
 
 // An RGB24 capability of a size the device only claims, described as a driver would.
 HRESULT StreamPin::AdvertisedCapability(SIZE size, AM_MEDIA_TYPE** type, BYTE* caps) {
-  auto* created = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
-  auto* info = static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
-  if (created == nullptr || info == nullptr) {
-    CoTaskMemFree(created);
-    CoTaskMemFree(info);
-    return E_OUTOFMEMORY;
-  }
-  *info = VIDEOINFOHEADER{};
+  scoped::TaskMemory<AM_MEDIA_TYPE> created(static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE))));
+  scoped::TaskMemory<VIDEOINFOHEADER> info(static_cast<VIDEOINFOHEADER*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER))));
+  if (!created || !info) return E_OUTOFMEMORY;
+  *info.get() = VIDEOINFOHEADER{};
   info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info->bmiHeader.biWidth = size.cx;
   info->bmiHeader.biHeight = size.cy;
   info->bmiHeader.biPlanes = 1;
   info->bmiHeader.biBitCount = 24;
-  *created = AM_MEDIA_TYPE{};
+  *created.get() = AM_MEDIA_TYPE{};
   created->majortype = MEDIATYPE_Video;
   created->subtype = MEDIASUBTYPE_RGB24;
   created->formattype = FORMAT_VideoInfo;
   created->cbFormat = sizeof(VIDEOINFOHEADER);
-  created->pbFormat = reinterpret_cast<BYTE*>(info);
-  *type = created;
+  created->pbFormat = reinterpret_cast<BYTE*>(info.release());
+  *type = created.release();
   VIDEO_STREAM_CONFIG_CAPS config{};
   config.guid = FORMAT_VideoInfo;
   config.InputSize = config.MinOutputSize = config.MaxOutputSize = size;
@@ -241,7 +235,7 @@ void StreamPin::Start(REFERENCE_TIME start) {
   start_ = start;
   running_ = true;
   if (input_ == nullptr || thread_.joinable()) return;
-  ResetEvent(wake_);
+  ResetEvent(wake_.get());
   thread_ = std::thread([this] { Stream(); });
 }
 
@@ -250,7 +244,7 @@ void StreamPin::Deactivate() {
   // Decommit first: a thread waiting for a buffer held downstream returns at once.
   if (allocator_ != nullptr) allocator_->Decommit();
   if (thread_.joinable()) {
-    SetEvent(wake_);
+    SetEvent(wake_.get());
     thread_.join();
   }
 }
@@ -260,19 +254,20 @@ bool StreamPin::WaitUntil(REFERENCE_TIME due) {
     const REFERENCE_TIME now = ClockNow(device_->clock());
     if (now >= due) return true;
     const DWORD milliseconds = static_cast<DWORD>((due - now + 9999) / 10000);
-    if (WaitForSingleObject(wake_, milliseconds) == WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(wake_.get(), milliseconds) == WAIT_OBJECT_0) return false;
   }
 }
 
 void StreamPin::Stream() {
-  const REFERENCE_TIME frameTime = static_cast<REFERENCE_TIME>(kUnitsPerSecond / device_->currentFormat().fps + 0.5);
+  const REFERENCE_TIME frameTime =
+      static_cast<REFERENCE_TIME>(std::llround(kUnitsPerSecond / device_->currentFormat().fps));
   LONGLONG number = 0;
   REFERENCE_TIME streamTime = 0;
   for (;;) {
     // A stalled device's thread hangs in its driver: whoever joins it waits for ever.
     if (device_->stalled()) CaptureFilter::Hang();
     if (!running_ || device_->lost()) {
-      if (WaitForSingleObject(wake_, 5) == WAIT_OBJECT_0) return;
+      if (WaitForSingleObject(wake_.get(), 5) == WAIT_OBJECT_0) return;
       continue;
     }
     // Live: the frame whose capture time has come, on the graph's clock.

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "capture/scoped.h"
 #include "simcam/common/video_format.h"
 #include "simcam/filter/pin_base.h"
 #include "simcam/filter/test_pattern.h"
@@ -58,7 +59,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   Microsoft::WRL::ComPtr<IMemInputPin> input_;
   Microsoft::WRL::ComPtr<IMemAllocator> allocator_;
   std::thread thread_;
-  HANDLE wake_;  // set to end the streaming thread
+  scoped::Handle wake_;  // set to end the streaming thread
   std::atomic<bool> running_{false};
   std::atomic<REFERENCE_TIME> start_{0};
   TestPattern pattern_;

@@ -1,6 +1,7 @@
 #include "simcam/filter/test_pattern.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <cwctype>
 
@@ -47,7 +48,8 @@ uint32_t Scale(uint32_t rgb, LONG percent) {
 BYTE Clamp(int value) { return static_cast<BYTE>(std::clamp(value, 0, 255)); }
 
 void ToYuv(uint32_t rgb, BYTE* y, BYTE* u, BYTE* v) {
-  const int r = rgb >> 16 & 255, g = rgb >> 8 & 255, b = rgb & 255;
+  const int r = static_cast<int>(rgb >> 16 & 255), g = static_cast<int>(rgb >> 8 & 255),
+            b = static_cast<int>(rgb & 255);
   *y = Clamp(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
   *u = Clamp(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
   *v = Clamp(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
@@ -97,17 +99,17 @@ void TestPattern::FillRect(BYTE* frame, LONG x, LONG y, LONG width, LONG height,
     if (format_.pixels == PixelFormat::YUY2) {
       BYTE luma, u, v;
       ToYuv(rgb, &luma, &u, &v);
-      BYTE* line = frame + row * stride;  // YUY2 is top-down
+      BYTE* line = frame + static_cast<std::ptrdiff_t>(row) * stride;  // YUY2 is top-down
       for (LONG column = left & ~1L; column < right; column += 2) {
-        BYTE* pair = line + column * 2;
+        BYTE* pair = line + static_cast<std::ptrdiff_t>(column) * 2;
         pair[0] = luma, pair[1] = u, pair[2] = luma, pair[3] = v;
       }
       continue;
     }
     const LONG bytes = format_.pixels == PixelFormat::RGB32 ? 4 : 3;
-    BYTE* line = frame + (format_.height - 1 - row) * stride;  // RGB is bottom-up
+    BYTE* line = frame + static_cast<std::ptrdiff_t>(format_.height - 1 - row) * stride;  // RGB is bottom-up
     for (LONG column = left; column < right; ++column) {
-      BYTE* pixel = line + column * bytes;
+      BYTE* pixel = line + static_cast<std::ptrdiff_t>(column) * bytes;
       pixel[0] = static_cast<BYTE>(rgb & 255), pixel[1] = static_cast<BYTE>(rgb >> 8 & 255),
       pixel[2] = static_cast<BYTE>(rgb >> 16 & 255);
       if (bytes == 4) pixel[3] = 0;
