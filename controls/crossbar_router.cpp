@@ -11,7 +11,7 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr LONG kFirstAudioConnector = 0x1000;
+constexpr LONG kFirstAudioConnector = PhysConn_Audio_Tuner;
 // Deeper chains than this are taken for a topology that loops through filters we cannot tell apart.
 constexpr LONG kMaxDepth = 64;
 

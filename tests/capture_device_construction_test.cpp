@@ -4,6 +4,7 @@
 
 #include "capture/capture_device.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -100,14 +101,9 @@ void ExpectDeviceWithoutGraph(CaptureDevice* device) {
   device->TearDown();
 }
 
-class CaptureDeviceConstruction : public testing::Test {
+class CaptureDeviceConstruction : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void SetUp() override { ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Cam")}), S_OK); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveObjects(), 0);
-  }
+  void SetUp() override { Register({simcamtest::Device(L"Cam")}); }
 };
 
 TEST_F(CaptureDeviceConstruction, BuilderThatCannotBeCreated) {

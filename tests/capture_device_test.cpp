@@ -6,6 +6,7 @@
 
 #include "capture/pin_lookup.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"
@@ -23,17 +24,8 @@ const wchar_t kCard[] =
     L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
     L"tuner = yes\n";
 
-class CaptureDeviceTest : public testing::Test {
+class CaptureDeviceTest : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "the device kept a kit object";
-    EXPECT_EQ(simcamtest::KitLiveReferences(), 0);
-  }
-  void Register(const std::vector<simcam::DeviceProfile>& devices) {
-    ASSERT_EQ(simcamtest::ReplaceDevices(devices), S_OK);
-  }
   // The format the opened device's capture pin reports: width, height and frame duration.
   static std::tuple<LONG, LONG, REFERENCE_TIME> Format(const CaptureDevice* device) {
     std::unique_ptr<MediaType> type = device->GetCaptureFormat();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "capture/pin_lookup.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
@@ -17,14 +18,7 @@ const wchar_t kCard[] =
     L"AudioDecoder~0\n"
     L"crossbar = Extra: SVideo Composite -> VideoDecoder\n";
 
-class CrossbarRouting : public testing::Test {
- protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveReferences(), 0) << "a route kept a crossbar reference";
-  }
-};
+using CrossbarRouting = simcamtest::KitTest;
 
 TEST_F(CrossbarRouting, ChainedCrossbarsGiveDepthFirstRoutesAndSelectReroutesThePicture) {
   ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Card", kCard)}), S_OK);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "devices/device_list.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/simcam_devices.h"
 #include "tests/support/test_filter.h"
 #include "tests/support/test_moniker.h"
@@ -78,16 +79,14 @@ class ReplacedEnumerator {
   DWORD cookie_ = 0;
 };
 
-class DeviceEnumeratorFailure : public testing::Test {
+class DeviceEnumeratorFailure : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
   // Every case starts from a filled list, so that "empty afterwards" means "emptied".
   void SetUp() override {
-    ASSERT_EQ(simcamtest::ReplaceDevices({simcamtest::Device(L"Cam")}), S_OK);
+    Register({simcamtest::Device(L"Cam")});
     ASSERT_EQ(list.Enumerate(CLSID_VideoInputDeviceCategory), S_OK);
     ASSERT_EQ(list.size(), 1u);
   }
-  void TearDown() override { simcamtest::RemoveDevices(); }
   DeviceList list;
 };
 

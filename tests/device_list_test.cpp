@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "tests/support/kit_fixture.h"
 #include "tests/support/simcam_devices.h"
 
 using simcamtest::Device;
@@ -20,15 +21,9 @@ Listing ListOf(const DeviceList& list) {
   return listing;
 }
 
-class DeviceDiscovery : public testing::Test {
+class DeviceDiscovery : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
   void SetUp() override { ASSERT_EQ(simcamtest::RemoveDevices(), S_OK); }
-  void TearDown() override { simcamtest::RemoveDevices(); }
-
-  void Register(const std::vector<simcam::DeviceProfile>& devices) {
-    ASSERT_EQ(simcamtest::ReplaceDevices(devices), S_OK);
-  }
   std::vector<simcam::DeviceProfile> Same(const std::wstring& name, int count) {
     return std::vector<simcam::DeviceProfile>(static_cast<size_t>(count), Device(name));
   }

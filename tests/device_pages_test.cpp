@@ -3,6 +3,7 @@
 
 #include "capture/capture_device.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
@@ -24,13 +25,8 @@ std::ostream& operator<<(std::ostream& out, const Probes& probes) {
   return out << "format " << probes.format << ", filter " << probes.filter << ", tuner " << probes.tuner;
 }
 
-class DevicePages : public testing::Test {
+class DevicePages : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "a page or its objects outlived the frame";
-  }
   ComPtr<CaptureDevice> Opened(const std::wstring& settings) {
     EXPECT_EQ(simcamtest::ReplaceDevices({Device(L"Cam", settings)}), S_OK);
     ComPtr<CaptureDevice> device(new CaptureDevice());

@@ -34,28 +34,6 @@ const wchar_t kCard[] =
     L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
     L"tuner = yes\n";
 
-// Every method the kit can fail, as its profile format names them.
-const wchar_t* const kMethods[] = {L"Load",
-                                   L"EnumPins",
-                                   L"FindPin",
-                                   L"QueryPinInfo",
-                                   L"ConnectedTo",
-                                   L"PinQueryInterface",
-                                   L"GetPinCategory",
-                                   L"Run",
-                                   L"GetFormat",
-                                   L"SetFormat",
-                                   L"GetNumberOfCapabilities",
-                                   L"GetStreamCaps",
-                                   L"GetFilterPages",
-                                   L"GetFormatPages",
-                                   L"GetTunerPages",
-                                   L"QueryCrossbar",
-                                   L"get_PinCounts",
-                                   L"get_CrossbarPinInfo",
-                                   L"CanRoute",
-                                   L"Route"};
-
 // The lies the kit can tell at each method, as its profile format names them.
 const std::map<std::wstring, std::vector<const wchar_t*>> kLies = {
     {L"EnumPins", {L"null", L"endless", L"endless-same", L"broken-moves"}},
@@ -187,7 +165,7 @@ std::map<std::wstring, LONG> CallsOfCleanRun(bool withPages) {
   EXPECT_TRUE(clean.boxes.empty());
   EXPECT_TRUE(Judge(clean).empty());
   std::map<std::wstring, LONG> calls;
-  for (const wchar_t* method : kMethods)
+  for (const wchar_t* method : simcam::kFaultMethods)
     if (const LONG count = simcamtest::KitCallCount(method, true)) calls[method] = count;
   return calls;
 }

@@ -7,6 +7,7 @@
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;
@@ -17,13 +18,8 @@ using Names = std::vector<std::wstring>;
 
 namespace {
 
-class PreviewGraphTest : public testing::Test {
+class PreviewGraphTest : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveObjects(), 0);
-  }
   // A device opened on the only registered device and attached to `window`.
   ComPtr<CaptureDevice> Opened(const simcam::DeviceProfile& profile, HWND window) {
     EXPECT_EQ(simcamtest::ReplaceDevices({profile}), S_OK);

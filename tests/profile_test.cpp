@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <vector>
+
 namespace {
 
 using simcam::ParseProfiles;
@@ -57,6 +63,7 @@ TEST(Profile, MistakesNameTheirLineAndYieldNoDevice) {
       {L"[device]\nfail = Route zero E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\nfail = Route 1 E_FAIL anyone\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\nlie = Route 1 E_FAIL\n", L"line 2: lie takes: Method call-number KIND [program]"},
+      {L"[device]\nfail = Stop 1 E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\nstall-after = -1\n", L"line 2: stall-after takes a frame count"},
       {L"[device]\nblock-in = stop\n", L"line 2: block-in must be pause or run"},
       {L"[device]\ncrossbar = A: Composite<B.0 -> VideoDecoder\n", L"crossbar input fed by unknown crossbar output B"},
@@ -67,6 +74,20 @@ TEST(Profile, MistakesNameTheirLineAndYieldNoDevice) {
     EXPECT_EQ(parsed.error, item.error) << item.text;
     EXPECT_TRUE(parsed.devices.empty());
   }
+}
+
+TEST(Profile, TheReadmeNamesExactlyTheMethodsAFaultMayName) {
+  std::ifstream readme(MIRASEE_SOURCE_DIR "/README.md");
+  ASSERT_TRUE(readme.is_open());
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t start = text.find("Methods that `fail` can name:");
+  ASSERT_NE(start, std::string::npos);
+  const std::string list = text.substr(start, text.find(". ", start) - start);
+  std::vector<std::wstring> named;
+  const std::regex method("`([A-Za-z_]+)`");
+  for (auto it = std::sregex_iterator(list.begin(), list.end(), method); it != std::sregex_iterator(); ++it)
+    if ((*it)[1] != "fail") named.push_back(simcam::Utf8ToWide((*it)[1]));
+  EXPECT_EQ(named, std::vector<std::wstring>(std::begin(simcam::kFaultMethods), std::end(simcam::kFaultMethods)));
 }
 
 }  // namespace

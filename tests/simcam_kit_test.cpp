@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "simcam/common/control.h"
+#include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
@@ -20,14 +21,8 @@ const wchar_t kCard[] =
     L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
     L"tuner = yes\n";
 
-class SimCamKit : public testing::Test {
+class SimCamKit : public simcamtest::KitTest {
  protected:
-  static void SetUpTestSuite() { ASSERT_TRUE(simcamtest::InstallKit()); }
-  void TearDown() override {
-    simcamtest::RemoveDevices();
-    EXPECT_EQ(simcamtest::KitLiveObjects(), 0) << "the kit's objects outlived the graph";
-    EXPECT_EQ(simcamtest::KitLiveReferences(), 0);
-  }
   ComPtr<IBaseFilter> Only(const simcam::DeviceProfile& device) {
     EXPECT_EQ(simcamtest::ReplaceDevices({device}), S_OK);
     return simcamtest::BindDevice(1);

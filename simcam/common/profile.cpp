@@ -1,6 +1,8 @@
 #include "simcam/common/profile.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 #include <sstream>
 
 namespace simcam {
@@ -49,6 +51,7 @@ bool ParseFault(const std::wstring& value, bool lie, std::wstring* method, Fault
   std::wistringstream words(value);
   std::wstring callText, resultText, caller, rest;
   if (!(words >> *method >> callText >> resultText)) return false;
+  if (std::find(std::begin(kFaultMethods), std::end(kFaultMethods), *method) == std::end(kFaultMethods)) return false;
   if (words >> caller) {
     if (caller != L"program" || (words >> rest)) return false;
     fault->programOnly = true;
@@ -312,29 +315,29 @@ ParseResult ParseProfiles(const std::wstring& text) {
 
 LONG ConnectorType(const std::wstring& name) {
   static const std::map<std::wstring, LONG> types = {
-      {L"Tuner", 1},
-      {L"Composite", 2},
-      {L"SVideo", 3},
-      {L"RGB", 4},
-      {L"YRYBY", 5},
-      {L"SerialDigital", 6},
-      {L"ParallelDigital", 7},
-      {L"SCSI", 8},
-      {L"AUX", 9},
-      {L"1394", 10},
-      {L"USB", 11},
-      {L"VideoDecoder", 12},
-      {L"VideoEncoder", 13},
-      {L"AudioTuner", 0x1000},
-      {L"AudioLine", 0x1001},
-      {L"AudioMic", 0x1002},
-      {L"AudioAESDigital", 0x1003},
-      {L"AudioSPDIFDigital", 0x1004},
-      {L"AudioSCSI", 0x1005},
-      {L"AudioAUX", 0x1006},
-      {L"Audio1394", 0x1007},
-      {L"AudioUSB", 0x1008},
-      {L"AudioDecoder", 0x1009},
+      {L"Tuner", PhysConn_Video_Tuner},
+      {L"Composite", PhysConn_Video_Composite},
+      {L"SVideo", PhysConn_Video_SVideo},
+      {L"RGB", PhysConn_Video_RGB},
+      {L"YRYBY", PhysConn_Video_YRYBY},
+      {L"SerialDigital", PhysConn_Video_SerialDigital},
+      {L"ParallelDigital", PhysConn_Video_ParallelDigital},
+      {L"SCSI", PhysConn_Video_SCSI},
+      {L"AUX", PhysConn_Video_AUX},
+      {L"1394", PhysConn_Video_1394},
+      {L"USB", PhysConn_Video_USB},
+      {L"VideoDecoder", PhysConn_Video_VideoDecoder},
+      {L"VideoEncoder", PhysConn_Video_VideoEncoder},
+      {L"AudioTuner", PhysConn_Audio_Tuner},
+      {L"AudioLine", PhysConn_Audio_Line},
+      {L"AudioMic", PhysConn_Audio_Mic},
+      {L"AudioAESDigital", PhysConn_Audio_AESDigital},
+      {L"AudioSPDIFDigital", PhysConn_Audio_SPDIFDigital},
+      {L"AudioSCSI", PhysConn_Audio_SCSI},
+      {L"AudioAUX", PhysConn_Audio_AUX},
+      {L"Audio1394", PhysConn_Audio_1394},
+      {L"AudioUSB", PhysConn_Audio_USB},
+      {L"AudioDecoder", PhysConn_Audio_AudioDecoder},
   };
   const auto found = types.find(name);
   if (found != types.end()) return found->second;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dshow.h>
 #include <windows.h>
 
 #include <map>
@@ -99,6 +100,28 @@ struct ParseResult {
   std::wstring error;  // empty on success; otherwise "line N: ..."
 };
 
+// The methods a profile's `fail` and `lie` lines may name, in the order the README lists them.
+inline constexpr const wchar_t* kFaultMethods[] = {L"Load",
+                                                   L"EnumPins",
+                                                   L"FindPin",
+                                                   L"QueryPinInfo",
+                                                   L"ConnectedTo",
+                                                   L"PinQueryInterface",
+                                                   L"GetPinCategory",
+                                                   L"Run",
+                                                   L"GetFormat",
+                                                   L"SetFormat",
+                                                   L"GetNumberOfCapabilities",
+                                                   L"GetStreamCaps",
+                                                   L"GetFilterPages",
+                                                   L"GetFormatPages",
+                                                   L"GetTunerPages",
+                                                   L"QueryCrossbar",
+                                                   L"get_PinCounts",
+                                                   L"get_CrossbarPinInfo",
+                                                   L"CanRoute",
+                                                   L"Route"};
+
 // Profile text: lines starting with '#' are comments; "[device]" starts a device; then "key = value" lines.
 ParseResult ParseProfiles(const std::wstring& text);
 // The lie named in a profile ("null", "zero", ...); false when there is no such lie.
@@ -106,6 +129,8 @@ bool ParseLie(const std::wstring& name, Lie* lie);
 
 // PhysicalConnectorType of a connector name such as "Composite" or "AudioLine"; -1 if unknown.
 LONG ConnectorType(const std::wstring& name);
+// Audio connectors are numbered from the first audio type on.
+inline bool IsAudioConnector(LONG type) { return type >= PhysConn_Audio_Tuner; }
 // The default capabilities when a profile lists none.
 std::vector<VideoFormat> DefaultFormats();
 

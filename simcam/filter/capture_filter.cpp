@@ -48,10 +48,8 @@ CaptureFilter::~CaptureFilter() {
 
 void CaptureFilter::ReleaseCard() {
   DisconnectUpstream();
-  for (CrossbarFilter* crossbar : crossbars_) crossbar->Release();
   crossbars_.clear();
-  if (tuner_ != nullptr) tuner_->Release();
-  tuner_ = nullptr;
+  tuner_.Reset();
   analogIn_ = nullptr;
 }
 
@@ -75,13 +73,15 @@ void CaptureFilter::ApplyProfile(const DeviceProfile& profile) {
       std::make_unique<AnalogPin>(this, L"Analog Video In", PINDIR_INPUT, PIN_CATEGORY_ANALOGVIDEOIN, false);
   analogIn_ = analogIn.get();
   pins_.push_back(std::move(analogIn));
+  // Out of memory, the card has no crossbars and no tuner: its analog input stays unconnected.
   for (size_t i = 0; i < profile_.crossbars.size(); ++i) {
-    crossbars_.push_back(new CrossbarFilter(faultPlan(), routing_, i));
-    crossbars_.back()->AddRef();
+    Microsoft::WRL::ComPtr<CrossbarFilter> crossbar(new (std::nothrow) CrossbarFilter(faultPlan(), routing_, i));
+    if (crossbar == nullptr) return ReleaseCard();
+    crossbars_.push_back(std::move(crossbar));
   }
   if (profile_.tuner) {
-    tuner_ = new TunerFilter(faultPlan(), routing_);
-    tuner_->AddRef();
+    tuner_ = new (std::nothrow) TunerFilter(faultPlan(), routing_);
+    if (tuner_ == nullptr) return ReleaseCard();
   }
 }
 
@@ -244,20 +244,20 @@ void CaptureFilter::OnJoinGraph(IFilterGraph* graph) {
 void CaptureFilter::EnsureUpstream() {
   IFilterGraph* owner = graph();
   if (owner == nullptr || analogIn_ == nullptr || analogIn_->IsConnected()) return;
-  for (size_t i = 0; i < crossbars_.size(); ++i)
-    if (crossbars_[i]->graph() != owner)
-      owner->AddFilter(crossbars_[i], (L"SimCam Crossbar " + crossbars_[i]->layout().name).c_str());
-  if (tuner_ != nullptr && tuner_->graph() != owner) owner->AddFilter(tuner_, L"SimCam TV Tuner");
+  for (const auto& crossbar : crossbars_)
+    if (crossbar->graph() != owner)
+      owner->AddFilter(crossbar.Get(), (L"SimCam Crossbar " + crossbar->layout().name).c_str());
+  if (tuner_ != nullptr && tuner_->graph() != owner) owner->AddFilter(tuner_.Get(), L"SimCam TV Tuner");
 
   Connect(crossbars_[0]->OutputPin(0), analogIn_);
   bool tunerConnected = tuner_ == nullptr;
-  for (CrossbarFilter* crossbar : crossbars_) {
+  for (const auto& crossbar : crossbars_) {
     const auto& inputs = crossbar->layout().inputs;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (inputs[i].fedBy >= 0) {
         Connect(crossbars_[static_cast<size_t>(inputs[i].fedBy)]->OutputPin(static_cast<size_t>(inputs[i].fedByOutput)),
                 crossbar->InputPin(i));
-      } else if (inputs[i].type == 1 && !tunerConnected) {
+      } else if (inputs[i].type == PhysConn_Video_Tuner && !tunerConnected) {
         Connect(tuner_->OutputPin(), crossbar->InputPin(i));
         tunerConnected = true;
       }
@@ -268,7 +268,7 @@ void CaptureFilter::EnsureUpstream() {
 // Connected pins count on each other; leaving the graph must not leave a cycle behind.
 void CaptureFilter::DisconnectUpstream() {
   if (analogIn_ != nullptr) Disconnect(analogIn_);
-  for (CrossbarFilter* crossbar : crossbars_) {
+  for (const auto& crossbar : crossbars_) {
     for (size_t i = 0; i < crossbar->layout().inputs.size(); ++i) Disconnect(crossbar->InputPin(i));
     for (size_t i = 0; i < crossbar->layout().outputs.size(); ++i) Disconnect(crossbar->OutputPin(i));
   }

@@ -82,9 +82,9 @@ class CaptureFilter : public FilterBase,
   std::atomic<LONG> accepted_{0}, refused_{0};
   std::atomic<LONGLONG> firstFrameQpc_{0};
   AnalogPin* analogIn_ = nullptr;
-  // The card's other filters; each owned through its IBaseFilter.
-  std::vector<CrossbarFilter*> crossbars_;
-  TunerFilter* tuner_ = nullptr;
+  // The card's other filters.
+  std::vector<Microsoft::WRL::ComPtr<CrossbarFilter>> crossbars_;
+  Microsoft::WRL::ComPtr<TunerFilter> tuner_;
 };
 
 }  // namespace simcam

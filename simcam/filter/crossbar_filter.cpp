@@ -10,8 +10,6 @@ constexpr CLSID kCrossbarClsid = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c,
 constexpr CLSID kTunerClsid = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0x21}};
 constexpr LONG kMinChannel = 1, kMaxChannel = 99;
 
-bool IsAudio(LONG type) { return type >= 0x1000; }
-
 // A page class that is registered nowhere.
 constexpr CLSID kUnregisteredClsid = {0x6f0c1e52, 0x6a0e, 0x4c55, {0x9b, 0x8b, 0x2c, 0x1d, 0x2a, 0x4b, 0x5e, 0xff}};
 
@@ -21,27 +19,26 @@ HRESULT FillPageList(FaultPlan& faults, PagesKind kind, const CLSID& page, const
   if (pages == nullptr) return E_POINTER;
   pages->cElems = 0;
   pages->pElems = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = faults.Check(method, &lie);
-  if (injected != S_OK) return injected;
-  if (lie == Lie::Null) kind = PagesKind::NullArray;
-  if (kind == PagesKind::NullArray) pages->cElems = 1;
-  if (kind != PagesKind::Pages && kind != PagesKind::Uncreatable) return S_OK;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (pages->pElems == nullptr) return E_OUTOFMEMORY;
-  pages->pElems[0] = kind == PagesKind::Pages ? page : kUnregisteredClsid;
-  pages->cElems = 1;
-  return S_OK;
+  return faults.Respond(method, [&](Lie lie) -> HRESULT {
+    if (lie == Lie::Null) kind = PagesKind::NullArray;
+    if (kind == PagesKind::NullArray) pages->cElems = 1;
+    if (kind != PagesKind::Pages && kind != PagesKind::Uncreatable) return S_OK;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (pages->pElems == nullptr) return E_OUTOFMEMORY;
+    pages->pElems[0] = kind == PagesKind::Pages ? page : kUnregisteredClsid;
+    pages->cElems = 1;
+    return S_OK;
+  });
 }
 
 CrossbarFilter::CrossbarFilter(std::shared_ptr<FaultPlan> faults, std::shared_ptr<RoutingState> routing, size_t index)
     : FilterBase(std::move(faults)), routing_(std::move(routing)), index_(index) {
   for (size_t i = 0; i < layout().inputs.size(); ++i)
     pins_.push_back(std::make_unique<AnalogPin>(this, L"In " + std::to_wstring(i), PINDIR_INPUT, GUID_NULL,
-                                                IsAudio(layout().inputs[i].type)));
+                                                IsAudioConnector(layout().inputs[i].type)));
   for (size_t i = 0; i < layout().outputs.size(); ++i)
     pins_.push_back(std::make_unique<AnalogPin>(this, L"Out " + std::to_wstring(i), PINDIR_OUTPUT, GUID_NULL,
-                                                IsAudio(layout().outputs[i].type)));
+                                                IsAudioConnector(layout().outputs[i].type)));
 }
 
 CLSID CrossbarFilter::ClassId() const { return kCrossbarClsid; }
@@ -49,12 +46,13 @@ CLSID CrossbarFilter::ClassId() const { return kCrossbarClsid; }
 STDMETHODIMP CrossbarFilter::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   if (iid == IID_IAMCrossbar) {
-    Lie lie = Lie::None;
-    const HRESULT injected = faults().Check(L"QueryCrossbar", &lie);
-    if (injected != S_OK || lie == Lie::Null) return *object = nullptr, injected;
-    *object = static_cast<IAMCrossbar*>(this);
-    AddRef();
-    return S_OK;
+    *object = nullptr;
+    return faults().Respond(L"QueryCrossbar", [&](Lie lie) {
+      if (lie == Lie::Null) return S_OK;
+      *object = static_cast<IAMCrossbar*>(this);
+      AddRef();
+      return S_OK;
+    });
   }
   return QueryFilterInterface(iid, object);
 }
@@ -62,14 +60,13 @@ STDMETHODIMP CrossbarFilter::QueryInterface(REFIID iid, void** object) {
 STDMETHODIMP CrossbarFilter::get_PinCounts(LONG* outputs, LONG* inputs) {
   if (outputs == nullptr || inputs == nullptr) return E_POINTER;
   *outputs = *inputs = 0;
-  Lie lie = Lie::None;
-  const HRESULT injected = faults().Check(L"get_PinCounts", &lie);
-  if (injected != S_OK) return injected;
-  *outputs = static_cast<LONG>(layout().outputs.size());
-  *inputs = static_cast<LONG>(layout().inputs.size());
-  if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
-    *outputs = *inputs = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
-  return S_OK;
+  return faults().Respond(L"get_PinCounts", [&](Lie lie) -> HRESULT {
+    *outputs = static_cast<LONG>(layout().outputs.size());
+    *inputs = static_cast<LONG>(layout().inputs.size());
+    if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
+      *outputs = *inputs = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
+    return S_OK;
+  });
 }
 
 HRESULT CrossbarFilter::CheckRoute(LONG output, LONG input) {
@@ -78,22 +75,20 @@ HRESULT CrossbarFilter::CheckRoute(LONG output, LONG input) {
     return E_INVALIDARG;
   const CrossbarPinSpec& in = layout().inputs[static_cast<size_t>(input)];
   const CrossbarPinSpec& out = layout().outputs[static_cast<size_t>(output)];
-  return in.routable && IsAudio(in.type) == IsAudio(out.type) ? S_OK : S_FALSE;
+  return in.routable && IsAudioConnector(in.type) == IsAudioConnector(out.type) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP CrossbarFilter::CanRoute(LONG output, LONG input) {
-  const HRESULT injected = faults().Check(L"CanRoute");
-  if (injected != S_OK) return injected;
-  return CheckRoute(output, input);
+  return faults().Respond(L"CanRoute", [&]() -> HRESULT { return CheckRoute(output, input); });
 }
 
 STDMETHODIMP CrossbarFilter::Route(LONG output, LONG input) {
-  const HRESULT injected = faults().Check(L"Route");
-  if (injected != S_OK) return injected;
-  const HRESULT allowed = CheckRoute(output, input);
-  if (allowed != S_OK) return FAILED(allowed) ? allowed : E_INVALIDARG;
-  routing_->Route(index_, output, input);
-  return S_OK;
+  return faults().Respond(L"Route", [&]() -> HRESULT {
+    const HRESULT allowed = CheckRoute(output, input);
+    if (allowed != S_OK) return FAILED(allowed) ? allowed : E_INVALIDARG;
+    routing_->Route(index_, output, input);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP CrossbarFilter::get_IsRoutedTo(LONG output, LONG* input) {
@@ -106,14 +101,13 @@ STDMETHODIMP CrossbarFilter::get_IsRoutedTo(LONG output, LONG* input) {
 STDMETHODIMP CrossbarFilter::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) {
   if (related == nullptr || type == nullptr) return E_POINTER;
   *related = *type = 0;
-  Lie lie = Lie::None;
-  const HRESULT injected = faults().Check(L"get_CrossbarPinInfo", &lie);
-  if (injected != S_OK) return injected;
-  const auto& list = isInput ? layout().inputs : layout().outputs;
-  if (index < 0 || static_cast<size_t>(index) >= list.size()) return E_INVALIDARG;
-  *related = lie == Lie::OutOfRange ? 1000 : list[static_cast<size_t>(index)].related;
-  *type = list[static_cast<size_t>(index)].type;
-  return S_OK;
+  return faults().Respond(L"get_CrossbarPinInfo", [&](Lie lie) -> HRESULT {
+    const auto& list = isInput ? layout().inputs : layout().outputs;
+    if (index < 0 || static_cast<size_t>(index) >= list.size()) return E_INVALIDARG;
+    *related = lie == Lie::OutOfRange ? 1000 : list[static_cast<size_t>(index)].related;
+    *type = list[static_cast<size_t>(index)].type;
+    return S_OK;
+  });
 }
 
 TunerFilter::TunerFilter(std::shared_ptr<FaultPlan> faults, std::shared_ptr<RoutingState> routing)

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 #include "simcam/common/profile.h"
 
@@ -42,6 +43,20 @@ class FaultPlan {
     }
     TallyInjection();
     return fault->second.result;
+  }
+
+  // The injected failure when this call of `method` is the one to fail; otherwise what `respond`
+  // answers. A `respond` that takes a Lie is told the lie this call must tell (Lie::None: none).
+  template <typename Response>
+  HRESULT Respond(const wchar_t* method, Response respond) {
+    if constexpr (std::is_invocable_v<Response, Lie>) {
+      Lie lie = Lie::None;
+      const HRESULT injected = Check(method, &lie);
+      return injected != S_OK ? injected : respond(lie);
+    } else {
+      const HRESULT injected = Check(method);
+      return injected != S_OK ? injected : respond();
+    }
   }
 
  private:

@@ -50,15 +50,15 @@ STDMETHODIMP FilterBase::Stop() { return OnStateChange(ExchangeState(State_Stopp
 STDMETHODIMP FilterBase::Pause() { return OnStateChange(ExchangeState(State_Paused), State_Paused, 0); }
 
 STDMETHODIMP FilterBase::Run(REFERENCE_TIME start) {
-  const HRESULT injected = faults_->Check(L"Run");
-  if (injected != S_OK) return injected;
-  FILTER_STATE from = ExchangeState(State_Running);
-  if (from == State_Stopped) {
-    const HRESULT paused = OnStateChange(State_Stopped, State_Paused, 0);
-    if (FAILED(paused)) return paused;
-    from = State_Paused;
-  }
-  return OnStateChange(from, State_Running, start);
+  return faults_->Respond(L"Run", [&]() -> HRESULT {
+    FILTER_STATE from = ExchangeState(State_Running);
+    if (from == State_Stopped) {
+      const HRESULT paused = OnStateChange(State_Stopped, State_Paused, 0);
+      if (FAILED(paused)) return paused;
+      from = State_Paused;
+    }
+    return OnStateChange(from, State_Running, start);
+  });
 }
 
 STDMETHODIMP FilterBase::GetState(DWORD, FILTER_STATE* state) {
@@ -86,29 +86,29 @@ STDMETHODIMP FilterBase::GetSyncSource(IReferenceClock** clock) {
 STDMETHODIMP FilterBase::EnumPins(IEnumPins** pins) {
   if (pins == nullptr) return E_POINTER;
   *pins = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = faults_->Check(L"EnumPins", &lie);
-  if (injected != S_OK || lie == Lie::Null) return injected;
-  std::vector<IPin*> list;
-  for (const auto& pin : pins_) list.push_back(pin.get());
-  *pins = PinEnumerator::Create(this, std::move(list), 0, lie);
-  return *pins != nullptr ? S_OK : E_OUTOFMEMORY;
+  return faults_->Respond(L"EnumPins", [&](Lie lie) -> HRESULT {
+    if (lie == Lie::Null) return S_OK;
+    std::vector<IPin*> list;
+    for (const auto& pin : pins_) list.push_back(pin.get());
+    *pins = PinEnumerator::Create(this, std::move(list), 0, lie);
+    return *pins != nullptr ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 STDMETHODIMP FilterBase::FindPin(LPCWSTR id, IPin** pin) {
   if (id == nullptr || pin == nullptr) return E_POINTER;
   *pin = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = faults_->Check(L"FindPin", &lie);
-  if (injected != S_OK || lie == Lie::Null) return injected;
-  for (const auto& candidate : pins_) {
-    if (candidate->id() == id) {
-      *pin = candidate.get();
-      (*pin)->AddRef();
-      return S_OK;
+  return faults_->Respond(L"FindPin", [&](Lie lie) -> HRESULT {
+    if (lie == Lie::Null) return S_OK;
+    for (const auto& candidate : pins_) {
+      if (candidate->id() == id) {
+        *pin = candidate.get();
+        (*pin)->AddRef();
+        return S_OK;
+      }
     }
-  }
-  return VFW_E_NOT_FOUND;
+    return VFW_E_NOT_FOUND;
+  });
 }
 
 IPin* FilterBase::OtherPin(IPin* pin) {

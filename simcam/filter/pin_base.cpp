@@ -74,18 +74,18 @@ void PinBase::EnumPreferred(AM_MEDIA_TYPE** type) { *type = PreferredType(); }
 STDMETHODIMP PinBase::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = filter_->faults().Check(L"PinQueryInterface", &lie);
-  if (injected != S_OK || lie == Lie::Null) return injected;
-  if (iid == IID_IUnknown || iid == IID_IPin) {
-    *object = static_cast<IPin*>(this);
-  } else if (iid == IID_IKsPropertySet && category_ != GUID_NULL) {
-    *object = static_cast<IKsPropertySet*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
+  return filter_->faults().Respond(L"PinQueryInterface", [&](Lie lie) -> HRESULT {
+    if (lie == Lie::Null) return S_OK;
+    if (iid == IID_IUnknown || iid == IID_IPin) {
+      *object = static_cast<IPin*>(this);
+    } else if (iid == IID_IKsPropertySet && category_ != GUID_NULL) {
+      *object = static_cast<IKsPropertySet*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP_(ULONG) PinBase::AddRef() { return filter_->AddRef(); }
@@ -165,15 +165,15 @@ STDMETHODIMP PinBase::Disconnect() {
 STDMETHODIMP PinBase::ConnectedTo(IPin** pin) {
   if (pin == nullptr) return E_POINTER;
   *pin = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = filter_->faults().Check(L"ConnectedTo", &lie);
-  if (injected != S_OK || lie == Lie::Null) return injected;
-  std::lock_guard<std::mutex> guard(pinLock_);
-  if (connected_ == nullptr) return VFW_E_NOT_CONNECTED;
-  // A connection that lies names a pin other than the peer: another pin of this filter, or itself.
-  *pin = lie == Lie::ForeignPin ? filter_->OtherPin(this) : connected_.Get();
-  (*pin)->AddRef();
-  return S_OK;
+  return filter_->faults().Respond(L"ConnectedTo", [&](Lie lie) -> HRESULT {
+    if (lie == Lie::Null) return S_OK;
+    std::lock_guard<std::mutex> guard(pinLock_);
+    if (connected_ == nullptr) return VFW_E_NOT_CONNECTED;
+    // A connection that lies names a pin other than the peer: another pin of this filter, or itself.
+    *pin = lie == Lie::ForeignPin ? filter_->OtherPin(this) : connected_.Get();
+    (*pin)->AddRef();
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
@@ -189,21 +189,20 @@ STDMETHODIMP PinBase::ConnectionMediaType(AM_MEDIA_TYPE* type) {
 STDMETHODIMP PinBase::QueryPinInfo(PIN_INFO* info) {
   if (info == nullptr) return E_POINTER;
   *info = PIN_INFO{};
-  Lie lie = Lie::None;
-  const HRESULT injected = filter_->faults().Check(L"QueryPinInfo", &lie);
-  if (injected != S_OK) return injected;
-  if (lie == Lie::ForeignFilter) {
-    // A filter of its own, in no graph, as a driver that names the wrong owner hands out.
-    info->pFilter = new (std::nothrow) CaptureFilter();
-    if (info->pFilter != nullptr) info->pFilter->AddRef();
-  } else if (lie != Lie::Null) {
-    info->pFilter = filter_;
-    filter_->AddRef();
-  }
-  info->dir = direction_;
-  std::wcsncpy(info->achName, id_.c_str(), MAX_PIN_NAME - 1);
-  info->achName[MAX_PIN_NAME - 1] = L'\0';
-  return S_OK;
+  return filter_->faults().Respond(L"QueryPinInfo", [&](Lie lie) -> HRESULT {
+    if (lie == Lie::ForeignFilter) {
+      // A filter of its own, in no graph, as a driver that names the wrong owner hands out.
+      info->pFilter = new (std::nothrow) CaptureFilter();
+      if (info->pFilter != nullptr) info->pFilter->AddRef();
+    } else if (lie != Lie::Null) {
+      info->pFilter = filter_;
+      filter_->AddRef();
+    }
+    info->dir = direction_;
+    std::wcsncpy(info->achName, id_.c_str(), MAX_PIN_NAME - 1);
+    info->achName[MAX_PIN_NAME - 1] = L'\0';
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PinBase::QueryDirection(PIN_DIRECTION* direction) {
@@ -249,11 +248,11 @@ STDMETHODIMP PinBase::Get(REFGUID set, DWORD id, void*, DWORD, void* data, DWORD
   if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
   if (data == nullptr) return E_POINTER;
   if (size < sizeof(GUID)) return E_UNEXPECTED;
-  const HRESULT injected = filter_->faults().Check(L"GetPinCategory");
-  if (injected != S_OK) return injected;
-  *static_cast<GUID*>(data) = category_;
-  if (returned != nullptr) *returned = sizeof(GUID);
-  return S_OK;
+  return filter_->faults().Respond(L"GetPinCategory", [&]() -> HRESULT {
+    *static_cast<GUID*>(data) = category_;
+    if (returned != nullptr) *returned = sizeof(GUID);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP PinBase::QuerySupported(REFGUID set, DWORD id, DWORD* support) {

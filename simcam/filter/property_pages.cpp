@@ -16,14 +16,20 @@ namespace {
 
 constexpr WORD kChoiceId = 100;
 constexpr SIZE kPageSize = {260, 90};
+// A dialog template names a control's class by a predefined atom, after this ordinal marker.
+constexpr WORD kOrdinalMarker = 0xffff;
+constexpr WORD kStaticAtom = 0x0082;
+constexpr WORD kComboBoxAtom = 0x0085;
+constexpr WORD kStaticId = 0xffff;  // a label's id, IDC_STATIC
 
 // An in-memory dialog template: a static label above a drop-down list.
 class PageTemplate {
  public:
   explicit PageTemplate(const std::wstring& label) {
     Header(WS_CHILD | DS_CONTROL | DS_SETFONT, 2, 160, 60);
-    Item(SS_LEFT | WS_CHILD | WS_VISIBLE, 8, 8, 140, 10, 0xffff, 0x0082, label);
-    Item(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CHILD | WS_VISIBLE, 8, 22, 140, 120, kChoiceId, 0x0085, L"");
+    Item(SS_LEFT | WS_CHILD | WS_VISIBLE, 8, 8, 140, 10, kStaticId, kStaticAtom, label);
+    Item(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CHILD | WS_VISIBLE, 8, 22, 140, 120, kChoiceId, kComboBoxAtom,
+         L"");
   }
   const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
@@ -45,7 +51,7 @@ class PageTemplate {
   void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom, const std::wstring& text) {
     Align();
     Dword(style), Dword(0), Word(static_cast<WORD>(x)), Word(static_cast<WORD>(y)), Word(static_cast<WORD>(cx));
-    Word(static_cast<WORD>(cy)), Word(id), Word(0xffff), Word(atom), Text(text), Word(0);
+    Word(static_cast<WORD>(cy)), Word(id), Word(kOrdinalMarker), Word(atom), Text(text), Word(0);
   }
   std::vector<WORD> words_;
 };
@@ -247,10 +253,6 @@ INT_PTR CALLBACK ChoicePage::DialogProc(HWND dialog, UINT message, WPARAM wParam
     return TRUE;
   }
   return FALSE;
-}
-
-bool IsPropertyPageClass(REFCLSID clsid) {
-  return clsid == CLSID_SimCamVideoPage || clsid == CLSID_SimCamFormatPage || clsid == CLSID_SimCamTunerPage;
 }
 
 IPropertyPage* CreatePropertyPage(REFCLSID clsid) {

@@ -53,6 +53,5 @@ class ChoicePage : public IPropertyPage, public KitObject {
 
 // Creates the page of class `clsid` with its first reference, or null.
 IPropertyPage* CreatePropertyPage(REFCLSID clsid);
-bool IsPropertyPageClass(REFCLSID clsid);
 
 }  // namespace simcam

@@ -5,15 +5,13 @@
 namespace simcam {
 namespace {
 
-bool IsAudio(LONG type) { return type >= 0x1000; }
-
 std::wstring ConnectorName(LONG type) {
   switch (type) {
-    case 1:
+    case PhysConn_Video_Tuner:
       return L"Tuner";
-    case 2:
+    case PhysConn_Video_Composite:
       return L"Composite";
-    case 3:
+    case PhysConn_Video_SVideo:
       return L"SVideo";
     default:
       return L"Input " + std::to_wstring(type);
@@ -29,7 +27,7 @@ RoutingState::RoutingState(const DeviceProfile& profile) : profile_(profile) {
     for (const CrossbarPinSpec& output : crossbar.outputs) {
       LONG routed = -1;
       for (size_t i = 0; i < crossbar.inputs.size() && routed < 0; ++i)
-        if (IsAudio(crossbar.inputs[i].type) == IsAudio(output.type) && crossbar.inputs[i].routable)
+        if (IsAudioConnector(crossbar.inputs[i].type) == IsAudioConnector(output.type) && crossbar.inputs[i].routable)
           routed = static_cast<LONG>(i);
       outputs.push_back(routed);
     }
@@ -70,7 +68,7 @@ int RoutingState::PhysicalOrdinal(size_t crossbar, LONG input) const {
     const auto& inputs = profile_.crossbars[c].inputs;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (c == crossbar && static_cast<LONG>(i) == input) return ordinal;
-      if (!IsAudio(inputs[i].type) && inputs[i].fedBy < 0) ++ordinal;
+      if (!IsAudioConnector(inputs[i].type) && inputs[i].fedBy < 0) ++ordinal;
     }
   }
   return ordinal;

@@ -57,10 +57,13 @@ STDMETHODIMP StreamPin::QueryInterface(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   const DeviceProfile& profile = device_->profile();
   if (configurable_ && iid == IID_IAMStreamConfig && profile.streamConfig) {
-    Lie lie = Lie::None;
-    const HRESULT injected = device_->faults().Check(L"PinQueryInterface", &lie);
-    if (injected != S_OK || lie == Lie::Null) return *object = nullptr, injected;
-    *object = static_cast<IAMStreamConfig*>(this);
+    *object = nullptr;
+    return device_->faults().Respond(L"PinQueryInterface", [&](Lie lie) {
+      if (lie == Lie::Null) return S_OK;
+      *object = static_cast<IAMStreamConfig*>(this);
+      AddRef();
+      return S_OK;
+    });
   } else if (configurable_ && iid == IID_ISpecifyPropertyPages && profile.streamConfig &&
              profile.formatPages != PagesKind::None) {
     *object = static_cast<ISpecifyPropertyPages*>(this);
@@ -110,66 +113,63 @@ void StreamPin::BreakConnection() {
 
 STDMETHODIMP StreamPin::SetFormat(AM_MEDIA_TYPE* type) {
   if (type == nullptr) return E_POINTER;
-  const HRESULT injected = device_->faults().Check(L"SetFormat");
-  if (injected != S_OK) return injected;
-  VideoFormat wanted;
-  if (!FormatOfMediaType(*type, &wanted)) return VFW_E_INVALIDMEDIATYPE;
-  if (wanted.fps <= 0) wanted.fps = 0;
-  bool offered = false;
-  for (const VideoFormat& capability : device_->profile().formats) {
-    const bool sameSize =
-        wanted.pixels == capability.pixels && wanted.width == capability.width && wanted.height == capability.height;
-    if ((wanted.fps == 0 || device_->profile().fixedRate) && sameSize) wanted.fps = capability.fps;
-    offered = offered || SameCapability(wanted, capability);
-  }
-  if (!offered) return VFW_E_INVALIDMEDIATYPE;
-  if (device_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
-  device_->SetCurrentFormat(wanted);
-  // A connected pin changes its format through a reconnection, as drivers do.
-  IFilterGraph* graph = device_->graph();
-  Microsoft::WRL::ComPtr<IPin> receiver = peer();
-  if (receiver == nullptr || graph == nullptr) return S_OK;
-  graph->Disconnect(receiver.Get());
-  graph->Disconnect(this);
-  return graph->ConnectDirect(this, receiver.Get(), nullptr);
+  return device_->faults().Respond(L"SetFormat", [&]() -> HRESULT {
+    VideoFormat wanted;
+    if (!FormatOfMediaType(*type, &wanted)) return VFW_E_INVALIDMEDIATYPE;
+    if (wanted.fps <= 0) wanted.fps = 0;
+    bool offered = false;
+    for (const VideoFormat& capability : device_->profile().formats) {
+      const bool sameSize =
+          wanted.pixels == capability.pixels && wanted.width == capability.width && wanted.height == capability.height;
+      if ((wanted.fps == 0 || device_->profile().fixedRate) && sameSize) wanted.fps = capability.fps;
+      offered = offered || SameCapability(wanted, capability);
+    }
+    if (!offered) return VFW_E_INVALIDMEDIATYPE;
+    if (device_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
+    device_->SetCurrentFormat(wanted);
+    // A connected pin changes its format through a reconnection, as drivers do.
+    IFilterGraph* graph = device_->graph();
+    Microsoft::WRL::ComPtr<IPin> receiver = peer();
+    if (receiver == nullptr || graph == nullptr) return S_OK;
+    graph->Disconnect(receiver.Get());
+    graph->Disconnect(this);
+    return graph->ConnectDirect(this, receiver.Get(), nullptr);
+  });
 }
 
 STDMETHODIMP StreamPin::GetFormat(AM_MEDIA_TYPE** type) {
   if (type == nullptr) return E_POINTER;
   *type = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = device_->faults().Check(L"GetFormat", &lie);
-  if (injected != S_OK) return injected;
-  *type = CreateMediaTypeFor(device_->currentFormat());
-  if (*type == nullptr) return E_OUTOFMEMORY;
-  TellMediaTypeLie(lie, type);
-  return S_OK;
+  return device_->faults().Respond(L"GetFormat", [&](Lie lie) -> HRESULT {
+    *type = CreateMediaTypeFor(device_->currentFormat());
+    if (*type == nullptr) return E_OUTOFMEMORY;
+    TellMediaTypeLie(lie, type);
+    return S_OK;
+  });
 }
 
 STDMETHODIMP StreamPin::GetNumberOfCapabilities(int* count, int* size) {
   if (count == nullptr || size == nullptr) return E_POINTER;
   *count = *size = 0;
-  Lie lie = Lie::None;
-  const HRESULT injected = device_->faults().Check(L"GetNumberOfCapabilities", &lie);
-  if (injected != S_OK) return injected;
-  *count = static_cast<int>(device_->profile().formats.size() + device_->profile().advertised.size());
-  *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
-  if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
-    *count = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
-  // A caller that sizes its buffer by this answer gets the whole structure written into it.
-  if (lie == Lie::SmallSize) *size = 4;
-  return S_OK;
+  return device_->faults().Respond(L"GetNumberOfCapabilities", [&](Lie lie) -> HRESULT {
+    *count = static_cast<int>(device_->profile().formats.size() + device_->profile().advertised.size());
+    *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
+    if (lie == Lie::Zero || lie == Lie::Negative || lie == Lie::Huge)
+      *count = lie == Lie::Zero ? 0 : lie == Lie::Negative ? -1 : 0x7fffffff;
+    // A caller that sizes its buffer by this answer gets the whole structure written into it.
+    if (lie == Lie::SmallSize) *size = 4;
+    return S_OK;
+  });
 }
 
 STDMETHODIMP StreamPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
   if (type == nullptr || caps == nullptr) return E_POINTER;
   *type = nullptr;
-  Lie lie = Lie::None;
-  const HRESULT injected = device_->faults().Check(L"GetStreamCaps", &lie);
-  if (injected != S_OK) return injected;
-  const HRESULT answer = StreamCaps(index, type, caps);
-  if (answer == S_OK) TellMediaTypeLie(lie, type);
-  return answer;
+  return device_->faults().Respond(L"GetStreamCaps", [&](Lie lie) -> HRESULT {
+    const HRESULT answer = StreamCaps(index, type, caps);
+    if (answer == S_OK) TellMediaTypeLie(lie, type);
+    return answer;
+  });
 }
 
 HRESULT StreamPin::StreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) {
