@@ -82,6 +82,7 @@ int RunApplication(HINSTANCE instance, int showCommand) {
   LoadStringW(instance, IDS_APP_TITLE, g_windowTitle, 100);
   LoadStringW(instance, IDS_WINDOW_CLASS, g_windowClassName, 100);
   RegisterMainWindowClass(instance);
+  // Without a window nothing was opened that the process's own exit does not end: no shut-down.
   if (!CreateMainWindow(instance, showCommand)) return 0;
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN));
   MSG message{};
@@ -92,6 +93,9 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     }
   }
   CloseCurrentDevice();
+  // Threads that changed a graph's state hold the renderer's per-thread state: ended here, each
+  // tears its own down. On Windows the process's exit would end them too; ending them first is the
+  // orderly shut-down the platform documents, and costs nothing.
   EndBoundedCallWorkers();
   if (g_controlsMenu != nullptr) {
     DestroyMenu(g_controlsMenu);

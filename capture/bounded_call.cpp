@@ -54,7 +54,9 @@ Worker* TakeWorker() {
 }
 
 // Sent messages are dispatched so that a driver or renderer thread that sends to a window of this
-// thread is not blocked by the wait; posted messages stay queued.
+// thread is not blocked by the wait; posted messages stay queued. This is the platform's own rule
+// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE), on
+// Windows as under any other host.
 bool WaitDispatchingSentMessages(HANDLE done, DWORD boundMs) {
   const ULONGLONG deadline = GetTickCount64() + boundMs;
   for (;;) {

@@ -15,6 +15,12 @@
 
 // One chosen video capture source and everything of its preview graph. Reference counted; the
 // count is 0 after construction.
+//
+// Implemented in: capture/capture_device.cpp (construction, destruction, IUnknown, the format),
+// controls/capture_format.cpp (Open and the initial format), capture/preview_graph.cpp (building
+// the graph), capture/run_restore.cpp (running, repainting, saving and restoring the state),
+// capture/state_change.cpp (bounded state changes), capture/teardown.cpp (teardown),
+// controls/device_pages.cpp (the property pages), controls/input_dialog.cpp (the input dialog).
 class CaptureDevice : public IUnknown {
  public:
   CaptureDevice();

@@ -70,6 +70,8 @@ HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID 
     }
     bool matches = false;
     hr = PinMatches(candidate.Get(), direction, category, &matches);
+    // A pin that cannot be examined ends the search with its failure rather than being skipped: a
+    // driver that fails here is not trusted for the pins after it.
     if (FAILED(hr)) break;
     if (matches) {
       *pin = candidate.Detach();

@@ -53,6 +53,9 @@ bool CaptureDevice::AddWindowlessRenderer() {
   if (FAILED(graph->AddFilter(renderer.Get(), L"VMR9"))) return false;
   ComPtr<IVMRFilterConfig9> filterConfig;
   if (FAILED(renderer.As(&filterConfig))) return false;
+  // These four answers are not needed: one host answers VFW_E_WRONG_STATE to the clipping window
+  // and applies it all the same. On Windows each succeeds on a renderer not yet connected, which
+  // is when the renderer's documentation has them made.
   filterConfig->SetNumberOfStreams(1);
   filterConfig->SetRenderingMode(VMR9Mode_Windowless);
   if (FAILED(renderer.As(&windowless))) return false;

@@ -24,7 +24,8 @@ bool HasPages(HRESULT reached, IUnknown* source) {
   return SUCCEEDED(ReadPages(source, &list)) && !NoPages(list);
 }
 
-// A frame whose pages cannot be created cannot be closed under some hosts: open none then.
+// A frame whose pages cannot be created cannot be closed under some hosts: open none then. On
+// Windows OleCreatePropertyFrame fails for such a frame anyway, so this changes nothing there.
 HRESULT FirstCreatablePage(const CAUUID& pages) {
   HRESULT hr = REGDB_E_CLASSNOTREG;
   for (ULONG i = 0; i < pages.cElems; ++i) {

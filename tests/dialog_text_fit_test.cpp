@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "capture/scoped.h"
 #include "controls/input_dialog.h"
 #include "devices/source_dialog.h"
 #include "res/resource.h"
@@ -28,13 +29,13 @@ BOOL CALLBACK CheckControl(HWND control, LPARAM parameter) {
   const LONG style = GetWindowLongW(control, GWL_STYLE);
   const bool isStatic = lstrcmpiW(className, L"Static") == 0, isButton = lstrcmpiW(className, L"Button") == 0;
   if ((!isStatic && !isButton) || text[0] == L'\0' || (isStatic && (style & SS_TYPEMASK) == SS_BITMAP)) return TRUE;
-  HDC context = GetDC(control);
-  HGDIOBJ previous = SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
   RECT measured = {0, 0, 0, 0};
-  const UINT prefix = isStatic && (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
-  DrawTextW(context, text, -1, &measured, DT_CALCRECT | DT_SINGLELINE | prefix);
-  SelectObject(context, previous);
-  ReleaseDC(control, context);
+  {
+    scoped::WindowDC context(control);
+    SelectObject(context.get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const UINT prefix = isStatic && (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
+    DrawTextW(context.get(), text, -1, &measured, DT_CALCRECT | DT_SINGLELINE | prefix);
+  }
   RECT client{};
   GetClientRect(control, &client);
   const LONG usable = client.right - (isButton ? kFrameMargin : 0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/scoped.h"
 #include "tests/support/preview_graph.h"
 
 namespace {
@@ -46,19 +47,17 @@ struct Combo {
   LONG DroppedWidth() const { return static_cast<LONG>(SendMessageW(combo, CB_GETDROPPEDWIDTH, 0, 0)); }
   // What the widest entry measures in the combo box's own font, and the height of a line of it.
   void Measure(const std::vector<std::wstring>& entries, LONG* widest, LONG* lineHeight) const {
-    HDC context = GetDC(combo);
-    HGDIOBJ previous = SelectObject(context, font);
+    scoped::WindowDC context(combo);
+    SelectObject(context.get(), font);
     *widest = 0;
     for (const auto& entry : entries) {
       SIZE extent{};
-      GetTextExtentPoint32W(context, entry.c_str(), static_cast<int>(entry.size()), &extent);
+      GetTextExtentPoint32W(context.get(), entry.c_str(), static_cast<int>(entry.size()), &extent);
       if (extent.cx > *widest) *widest = extent.cx;
     }
     TEXTMETRICW metrics{};
-    GetTextMetricsW(context, &metrics);
+    GetTextMetricsW(context.get(), &metrics);
     *lineHeight = metrics.tmHeight + metrics.tmExternalLeading;
-    SelectObject(context, previous);
-    ReleaseDC(combo, context);
   }
 };
 

@@ -6,6 +6,7 @@
 
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
+#include "capture/scoped.h"
 #include "tests/support/capture_device_internals.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/simcam_devices.h"
@@ -60,10 +61,9 @@ TEST_F(PreviewGraphTest, BuiltGraphDrawsTheCaptureStreamIntoTheWindow) {
   EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), (Names{L"Cam", L"VMR9"}));
   ComPtr<IPin> rendererPin;
   ASSERT_EQ(Inspector::capturePin(device.Get())->ConnectedTo(&rendererPin), S_OK);
-  PIN_INFO info{};
-  ASSERT_EQ(rendererPin->QueryPinInfo(&info), S_OK);
-  EXPECT_EQ(info.pFilter, Inspector::renderer(device.Get()));
-  info.pFilter->Release();
+  scoped::PinInfo rendererEnd;
+  ASSERT_EQ(rendererPin->QueryPinInfo(&rendererEnd.info), S_OK);
+  EXPECT_EQ(rendererEnd.info.pFilter, Inspector::renderer(device.Get()));
   EXPECT_EQ(State(device.Get()), State_Stopped);
   EXPECT_NE(device->GetWindowlessControl(), nullptr);
   EXPECT_NE(device->GetMediaEvent(), nullptr);

@@ -2,6 +2,7 @@
 // own: what every later test relies on.
 #include <gtest/gtest.h>
 
+#include "capture/scoped.h"
 #include "simcam/common/control.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"
@@ -207,12 +208,11 @@ TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
   ComPtr<IBaseFilter> capture = Only(Device(L"Cam"));
   ComPtr<ISpecifyPropertyPages> pages;
   ASSERT_EQ(capture.As(&pages), S_OK);
-  CAUUID list{};
-  ASSERT_EQ(pages->GetPages(&list), S_OK);
-  ASSERT_EQ(list.cElems, 1u);
+  scoped::PageArray list;
+  ASSERT_EQ(pages->GetPages(&list.pages), S_OK);
+  ASSERT_EQ(list.pages.cElems, 1u);
   ComPtr<IPropertyPage> page;
-  EXPECT_EQ(CoCreateInstance(list.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
-  CoTaskMemFree(list.pElems);
+  EXPECT_EQ(CoCreateInstance(list.pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
   PROPPAGEINFO info{};
   ASSERT_EQ(page->GetPageInfo(&info), S_OK);
   EXPECT_STREQ(info.pszTitle, L"Video");
@@ -220,8 +220,9 @@ TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
 
   ComPtr<IBaseFilter> zero = Only(Device(L"Zero", L"filter-pages = zero"));
   ASSERT_EQ(zero.As(&pages), S_OK);
-  ASSERT_EQ(pages->GetPages(&list), S_OK);
-  EXPECT_EQ(list.cElems, 0u);
+  scoped::PageArray empty;
+  ASSERT_EQ(pages->GetPages(&empty.pages), S_OK);
+  EXPECT_EQ(empty.pages.cElems, 0u);
   ComPtr<IBaseFilter> none = Only(Device(L"None", L"filter-pages = none"));
   EXPECT_EQ(none.As(&pages), E_NOINTERFACE);
 }

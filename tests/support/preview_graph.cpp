@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "capture/scoped.h"
 #include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;
@@ -70,9 +71,7 @@ DWORD TestWindow::PixelAt(int x, int y) const { return ClientPixel(window_, x, y
 DWORD ClientPixel(HWND window, int x, int y) {
   POINT point = {x, y};
   ClientToScreen(window, &point);
-  HDC screen = GetDC(nullptr);
-  const COLORREF colour = GetPixel(screen, point.x, point.y);
-  ReleaseDC(nullptr, screen);
+  const COLORREF colour = GetPixel(scoped::WindowDC(nullptr).get(), point.x, point.y);
   return static_cast<DWORD>(GetRValue(colour)) << 16 | static_cast<DWORD>(GetGValue(colour)) << 8 | GetBValue(colour);
 }
 
