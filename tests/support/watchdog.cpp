@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
+
+#include "capture/scoped.h"
 
 namespace watchdog {
 namespace {
@@ -54,32 +57,30 @@ bool SaveBitmap(const wchar_t* path, HBITMAP bitmap, HDC context, int width, int
 void SaveScreenshot() {
   wchar_t path[MAX_PATH] = L"";
   GetFullPathNameW(L"watchdog-screenshot.bmp", MAX_PATH, path, nullptr);
-  HDC screen = GetDC(nullptr);
+  scoped::WindowDC screen(nullptr);
   const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  HDC copy = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ previous = SelectObject(copy, bitmap);
-  BitBlt(copy, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  SelectObject(copy, previous);
-  const bool saved = SaveBitmap(path, bitmap, copy, width, height);
-  DeleteObject(bitmap);
-  DeleteDC(copy);
-  ReleaseDC(nullptr, screen);
+  scoped::Owned<std::remove_pointer_t<HDC>, DeleteDC> copy(CreateCompatibleDC(screen.get()));
+  scoped::Owned<std::remove_pointer_t<HBITMAP>, DeleteObject> bitmap(
+      CreateCompatibleBitmap(screen.get(), width, height));
+  HGDIOBJ previous = SelectObject(copy.get(), bitmap.get());
+  BitBlt(copy.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
+  SelectObject(copy.get(), previous);
+  const bool saved = SaveBitmap(path, bitmap.get(), copy.get(), width, height);
   std::fprintf(stderr, "  screenshot: %s\n", saved ? Narrow(path).c_str() : "(could not be saved)");
 }
 
 // Where the watched thread is: its return addresses, unwound while it is suspended, then named
 // by module and offset.
 void PrintStack() {
-  HANDLE thread =
-      OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, g_watchedThread);
-  if (thread == nullptr) return;
+  scoped::Handle thread(
+      OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION, FALSE, g_watchedThread));
+  if (!thread) return;
   DWORD64 frames[24] = {};
   int count = 0;
-  if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
+  if (SuspendThread(thread.get()) != static_cast<DWORD>(-1)) {
     CONTEXT context{};
     context.ContextFlags = CONTEXT_FULL;
-    if (GetThreadContext(thread, &context)) {
+    if (GetThreadContext(thread.get(), &context)) {
       while (count < 24 && context.Rip != 0) {
         frames[count++] = context.Rip;
         DWORD64 base = 0;
@@ -94,9 +95,8 @@ void PrintStack() {
         RtlVirtualUnwind(UNW_FLAG_NHANDLER, base, context.Rip, function, &context, &handlerData, &establisher, nullptr);
       }
     }
-    ResumeThread(thread);
+    ResumeThread(thread.get());
   }
-  CloseHandle(thread);
   std::fprintf(stderr, "  the test's thread stands in:\n");
   for (int i = 0; i < count; ++i) {
     HMODULE module = nullptr;
