@@ -15,6 +15,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # A crashing test prints its backtrace and ends instead of waiting on a crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 fi
+# Wine's Direct3D gives each device a command-stream thread of its own, and its video renderer
+# leaves its device behind: after many graphs, hundreds of such threads, each holding OpenGL state,
+# race the process's exit (glibc's "double free", libglvnd's DispatchCurrentUnref assertion).
+# Without that thread the renderer draws on the threads that call it; nothing is left behind.
+if ! grep -q '"csmt"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f >/dev/null 2>&1
+fi
 wine "$BUILD/bin/simcam.exe" install
 
 "$@"
