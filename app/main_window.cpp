@@ -58,9 +58,11 @@ void UpdateControlsMenu(CaptureDevice* device) {
 void CloseCurrentDevice() {
   UpdateControlsMenu(nullptr);
   if (g_currentDevice != nullptr) {
-    g_currentDevice->TearDown();
-    g_currentDevice->videoWindow = nullptr;
-    g_currentDevice.Reset();
+    // Held here too: the teardown's wait serves sent messages, and the device must outlive it.
+    Microsoft::WRL::ComPtr<CaptureDevice> closing = g_currentDevice;
+    closing->TearDown();
+    closing->videoWindow = nullptr;
+    if (g_currentDevice == closing) g_currentDevice.Reset();
   }
   BlankVideoArea();
 }
@@ -93,6 +95,10 @@ int RunApplication(HINSTANCE instance, int showCommand) {
     }
   }
   CloseCurrentDevice();
+  // A driver call left behind holds locks that other DLLs' detach code may wait for, for ever
+  // (ExitProcess runs that code; a vendor DLL's can wait for its stuck streaming thread). The
+  // program keeps no data, so ending at once loses nothing.
+  if (AnyCallAbandoned()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(message.wParam));
   // Threads that changed a graph's state hold the renderer's per-thread state: ended here, each
   // tears its own down. On Windows the process's exit would end them too; ending them first is the
   // orderly shut-down the platform documents, and costs nothing.

@@ -13,24 +13,29 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr DWORD kRebuildPause = 300;
-
-// The device whose loss box is open: the box's nested loop drains the same queue again, and a
-// second loss of that device must not open a second box.
-CaptureDevice* lossBeingReported = nullptr;
+// Events taken per WM_GRAPH_EVENT: a driver that floods its graph with events must not hold this
+// thread; the rest wait their turn behind the other messages.
+constexpr int kEventBatch = 32;
 
 // Closes `device` unless a nested loop (a box's) has already replaced or closed it.
 void CloseIfStillCurrent(CaptureDevice* device) {
   if (g_currentDevice.Get() == device) CloseCurrentDevice();
 }
 
-// A device whose driver stopped answering in a state change is lost to the user. It is closed
-// before the box, so that nothing handled in the box's loop reaches the stuck device again.
-// False when the device still answers.
+// The box for a device's loss, once per device whichever path finds the loss first.
+void ReportLoss(CaptureDevice* device, HWND owner) {
+  if (device->lossReported) return;
+  device->lossReported = true;
+  ShowDeviceError(owner, IDS_DEVICE_LOST, device->GetName().c_str());
+}
+
+// A device whose driver stopped answering is lost to the user. It is closed before the box, so
+// that nothing handled in the box's loop reaches it again. False when the device still answers.
+// The caller holds its own reference to the device.
 bool ReportIfStalled(CaptureDevice* device) {
   if (device == nullptr || !device->IsStalled()) return false;
-  const std::wstring name = device->GetName();
   CloseIfStillCurrent(device);
-  ShowDeviceError(g_mainWindow, IDS_DEVICE_LOST, name.c_str());
+  ReportLoss(device, g_mainWindow);
   return true;
 }
 
@@ -112,14 +117,56 @@ void Paint(HWND window) {
   EndPaint(window, &paint);
 }
 
+void FillBlack(HDC context, const RECT& area) {
+  FillRect(context, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+// During a bounded call only messages other threads send arrive here, and the device's graph is
+// with the worker. Whatever could start another teardown or reach the graph waits until the wait
+// ends (commands, events, close, system commands, colour changes, the layout); paints are black.
+bool HandleDuringWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_GRAPH_EVENT:
+    case WM_CLOSE:
+    case WM_SYSCOMMAND:
+    case WM_SYSCOLORCHANGE:
+    case WM_SIZE:
+      DeferUntilWaitEnds(window, message, wParam, lParam);
+      *result = 0;
+      return true;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC context = BeginPaint(window, &paint);
+      FillBlack(context, paint.rcPaint);
+      EndPaint(window, &paint);
+      DeferUntilWaitEnds(window, WM_SIZE, 0, 0);  // the picture comes back with the layout
+      *result = 0;
+      return true;
+    }
+    case WM_ERASEBKGND: {
+      RECT client{};
+      GetClientRect(window, &client);
+      FillBlack(reinterpret_cast<HDC>(wParam), client);
+      *result = 1;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 bool StartDevice(CaptureDevice* device) {
   if (device == nullptr || g_mainWindow == nullptr) return false;
   ComPtr<CaptureDevice> own(device);
-  ComPtr<CaptureDevice> previous = g_currentDevice;
-  CloseCurrentDevice();
-  ReportIfStalled(previous.Get());
+  {
+    // The previous device goes before anything of the new one is built.
+    ComPtr<CaptureDevice> previous = g_currentDevice;
+    CloseCurrentDevice();
+    ReportIfStalled(previous.Get());
+  }
   g_currentDevice = own;
   own->videoWindow = g_mainWindow;
   if (!own->BuildPreviewGraph()) return FailStart(own.Get(), false);
@@ -131,22 +178,23 @@ bool StartDevice(CaptureDevice* device) {
 
 void HandleGraphEvents(HWND window) {
   if (g_currentDevice == nullptr) return;
-  ComPtr<IMediaEventEx> events = g_currentDevice->GetMediaEvent();
+  ComPtr<CaptureDevice> device = g_currentDevice;
+  ComPtr<IMediaEventEx> events = device->GetMediaEvent();
   if (events == nullptr) return;
   long code = 0;
   LONG_PTR first = 0, second = 0;
-  while (SUCCEEDED(events->GetEvent(&code, &first, &second, 0))) {
-    // A second loss in the same batch finds the device already closed, or its box still open:
-    // nothing more to say.
-    if (code == EC_DEVICE_LOST && g_currentDevice != nullptr && g_currentDevice.Get() != lossBeingReported) {
-      ComPtr<CaptureDevice> lost = g_currentDevice;
-      lossBeingReported = lost.Get();
-      ShowDeviceError(window, IDS_DEVICE_LOST, lost->GetName().c_str());
-      lossBeingReported = nullptr;
-      CloseIfStillCurrent(lost.Get());
+  int taken = 0;
+  for (; taken < kEventBatch && SUCCEEDED(events->GetEvent(&code, &first, &second, 0)); ++taken) {
+    // A loss found after the device was closed, or while its box is open, has nothing more to say.
+    if (code == EC_DEVICE_LOST && g_currentDevice == device) {
+      ReportLoss(device.Get(), window);
+      CloseIfStillCurrent(device.Get());
     }
     events->FreeEventParams(code, first, second);
   }
+  if (taken == kEventBatch) PostMessageW(window, WM_GRAPH_EVENT, 0, 0);
+  // A graph left to a stuck driver's worker must not see its last release on this thread.
+  if (device->IsStalled()) ReleaseOffThisThread(events.Detach());
 }
 
 void HandleSysColorChange(HWND window) {
@@ -161,6 +209,8 @@ void HandleSysColorChange(HWND window) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (WaitingForBoundedCall() && HandleDuringWait(window, message, wParam, lParam, &result)) return result;
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -174,12 +224,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ERASEBKGND:
       return EraseVideoBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
-      // Sent while a state change is waited for: the device is half torn down, so the rebuild
-      // waits its turn in the queue.
-      if (WaitingForBoundedCall())
-        PostMessageW(window, message, wParam, lParam);
-      else
-        HandleSysColorChange(window);
+      HandleSysColorChange(window);
       return 0;
     case WM_COMMAND:
       return HandleCommand(window, wParam) ? 0 : DefWindowProcW(window, message, wParam, lParam);

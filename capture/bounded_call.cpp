@@ -2,34 +2,47 @@
 
 #include <objbase.h>
 
+#include <atomic>
+#include <new>
 #include <vector>
 
 #include "capture/scoped.h"
 
 namespace {
 
-// A thread that runs one call at a time. A worker whose call outlives its bound is abandoned: its
-// block is never freed, as the call may still be using it.
+enum WorkerState : LONG { kBusy, kDone, kAbandoned };
+
+// A thread that runs one call at a time. Once a call outlives its bound the worker belongs to
+// that call alone: it runs the call's late clean-up, frees its own block and ends.
 struct Worker {
   scoped::Handle thread;
   scoped::Handle wake;
   scoped::Handle done;
   std::function<HRESULT()> call;  // none: the worker ends
+  std::function<void()> afterLateReturn;
   HRESULT result = E_FAIL;
+  LONG state = kBusy;
 };
 
-// Workers ready for a call; a nested wait (a sent message handled during one) takes another.
 // Touched by the waiting thread only.
 std::vector<Worker*> idleWorkers;
-int waitDepth = 0;
+std::vector<MSG> deferred;
+std::atomic<int> waitDepth{0};
+std::atomic<bool> anyAbandoned{false};
 
 DWORD WINAPI WorkerLoop(void* parameter) {
   auto* worker = static_cast<Worker*>(parameter);
   // Drivers may create COM objects in their state changes.
   const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  while (WaitForSingleObject(worker->wake.get(), INFINITE) == WAIT_OBJECT_0 && worker->call) {
+  bool abandoned = false;
+  while (!abandoned && WaitForSingleObject(worker->wake.get(), INFINITE) == WAIT_OBJECT_0 && worker->call) {
     worker->result = worker->call();
-    SetEvent(worker->done.get());
+    abandoned = InterlockedCompareExchange(&worker->state, kDone, kBusy) == kAbandoned;
+    if (!abandoned) SetEvent(worker->done.get());
+  }
+  if (abandoned) {
+    worker->afterLateReturn();
+    delete worker;
   }
   if (SUCCEEDED(initialised)) CoUninitialize();
   return 0;
@@ -53,45 +66,91 @@ Worker* TakeWorker() {
   return worker;
 }
 
-// Sent messages are dispatched so that a driver or renderer thread that sends to a window of this
+// Sent messages are served so that a driver or renderer thread that sends to a window of this
 // thread is not blocked by the wait; posted messages stay queued. This is the platform's own rule
-// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE), on
-// Windows as under any other host.
-bool WaitDispatchingSentMessages(HANDLE done, DWORD boundMs) {
+// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE). The
+// deadline is checked before each batch, so a stream of sent messages cannot stretch the wait.
+bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
   const ULONGLONG deadline = GetTickCount64() + boundMs;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
-    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &done, left, QS_SENDMESSAGE, 0);
+    if (now >= deadline) return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &done, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
     if (woke == WAIT_OBJECT_0) return true;
-    if (woke != WAIT_OBJECT_0 + 1) return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    if (woke == WAIT_OBJECT_0 + 1) {
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    } else if (woke != WAIT_TIMEOUT) {
+      return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
+    }
   }
+}
+
+// The call is the worker's from now on, unless it returned while the bound was being judged.
+bool Abandon(Worker* worker) {
+  if (InterlockedCompareExchange(&worker->state, kAbandoned, kBusy) == kDone) {
+    WaitForSingleObject(worker->done.get(), INFINITE);  // set right after its state: a moment
+    return false;
+  }
+  anyAbandoned = true;
+  return true;
+}
+
+void PostDeferred() {
+  std::vector<MSG> messages;
+  messages.swap(deferred);
+  for (const MSG& message : messages) PostMessageW(message.hwnd, message.message, message.wParam, message.lParam);
 }
 
 }  // namespace
 
-bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* result) {
+bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result) {
   Worker* worker = TakeWorker();
   if (worker == nullptr) {
     // Without a thread to spare the call is still made, unbounded, rather than skipped.
     *result = call();
     return true;
   }
-  worker->call = call;
+  worker->call = std::move(call);
+  worker->afterLateReturn = std::move(afterLateReturn);
+  worker->state = kBusy;
   SetEvent(worker->wake.get());
   ++waitDepth;
-  const bool returned = WaitDispatchingSentMessages(worker->done.get(), boundMs);
-  --waitDepth;
+  const bool returned = WaitServingSentMessages(worker->done.get(), boundMs) || !Abandon(worker);
+  if (--waitDepth == 0) PostDeferred();
   if (!returned) return false;
   *result = worker->result;
   worker->call = nullptr;
+  worker->afterLateReturn = nullptr;
   idleWorkers.push_back(worker);
   return true;
 }
 
 bool WaitingForBoundedCall() { return waitDepth > 0; }
+
+void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG held{};
+  held.hwnd = window;
+  held.message = message;
+  held.wParam = wParam;
+  held.lParam = lParam;
+  deferred.push_back(held);
+}
+
+bool AnyCallAbandoned() { return anyAbandoned; }
+
+void ReleaseOffThisThread(IUnknown* object) {
+  if (object == nullptr) return;
+  HANDLE thread = CreateThread(
+      nullptr, 0,
+      [](void* parameter) -> DWORD {
+        static_cast<IUnknown*>(parameter)->Release();
+        return 0;
+      },
+      object, 0, nullptr);
+  // Without a thread the reference is kept: a leak is better than a frozen window.
+  if (thread != nullptr) CloseHandle(thread);
+}
 
 void EndBoundedCallWorkers() {
   for (Worker* worker : idleWorkers) {

@@ -1,21 +1,37 @@
 #pragma once
 
+#include <unknwn.h>
 #include <windows.h>
 
 #include <functional>
 
-// How long a graph's state change may take before its driver counts as stalled.
-constexpr DWORD kStateChangeBound = 3000;
+// How long a driver may take before it counts as stuck. Windows marks a window that takes no input
+// for 5 s as "Not Responding"; both bounds end the wait before that. A start (pause or run) may be
+// legitimately slow (a tuner locking, a network bridge connecting) and gets the longer one; a
+// teardown only halts what already runs, and its bound also covers the state read before it.
+constexpr DWORD kStartBound = 4000;
+constexpr DWORD kTearDownBound = 3000;
 
-// Runs `call` on a worker thread and waits at most `boundMs` for it, dispatching meanwhile only the
-// messages other threads send to this one: no command, paint or posted event re-enters the caller.
-// False when the bound passed; the call is then abandoned where it hangs and never waited for again.
-bool CallWithin(DWORD boundMs, const std::function<HRESULT()>& call, HRESULT* result);
+// Runs `call` on a worker thread and waits at most `boundMs` for it, serving meanwhile only the
+// messages other threads send to this one. False when the bound passed: the call is abandoned
+// where it hangs and never waited for again; when it does return, `afterLateReturn` runs on its
+// worker, which then ends. Exactly one of "true" and `afterLateReturn` happens.
+bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result);
 
-// True while this thread waits in CallWithin.
+// True while this thread waits in CallWithin. Readable from any thread.
 bool WaitingForBoundedCall();
+
+// Holds a message back until the outermost wait ends, then posts it, in arrival order: what a
+// handler would start must not re-enter a caller that waits.
+void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// True once any call outlived its bound in this process.
+bool AnyCallAbandoned();
+
+// Releases `object` on a thread of its own: its last release may end in a stuck driver.
+void ReleaseOffThisThread(IUnknown* object);
 
 // Ends the idle workers and waits for them, so that none is cut off at process exit with the
 // platform's per-thread state still live (its graphics state: cut off, the process can crash on
-// its way out). Workers still in a call are left where they are.
+// its way out). Abandoned workers are left where they are.
 void EndBoundedCallWorkers();

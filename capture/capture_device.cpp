@@ -1,5 +1,6 @@
 #include "capture/capture_device.h"
 
+#include "capture/bounded_call.h"
 #include "capture/pin_lookup.h"
 
 CaptureDevice::CaptureDevice() {
@@ -22,18 +23,15 @@ CaptureDevice::CaptureDevice() {
   }
 }
 
+// The teardown and the final releases in one bound, off this thread: the graph's last release
+// stops it once more, and a driver may hang there too.
 CaptureDevice::~CaptureDevice() {
-  TearDown();
-  crossbarRouter.Reset();
-  events.Reset();
-  windowless.Reset();
-  renderer.Reset();
-  capturePin.Reset();
-  captureFilter.Reset();
+  CallOnGraph(kTearDownBound, [](GraphParts& parts) {
+    TearDownGraph(parts);
+    parts.ReleaseAll();
+    return S_OK;
+  });
   name.clear();
-  control.Reset();
-  builder.Reset();
-  graph.Reset();
 }
 
 STDMETHODIMP CaptureDevice::QueryInterface(REFIID iid, void** object) {

@@ -6,9 +6,11 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "capture/graph_parts.h"
 #include "capture/interface_ids.h"
 #include "capture/media_type.h"
 #include "controls/crossbar_router.h"
@@ -19,7 +21,7 @@
 // Implemented in: capture/capture_device.cpp (construction, destruction, IUnknown, the format),
 // controls/capture_format.cpp (Open and the initial format), capture/preview_graph.cpp (building
 // the graph), capture/run_restore.cpp (running, repainting, saving and restoring the state),
-// capture/state_change.cpp (bounded state changes), capture/teardown.cpp (teardown),
+// capture/state_change.cpp (calls on the graph within a bound), capture/teardown.cpp (teardown),
 // controls/device_pages.cpp (the property pages), controls/input_dialog.cpp (the input dialog).
 class CaptureDevice : public IUnknown {
  public:
@@ -48,8 +50,8 @@ class CaptureDevice : public IUnknown {
   // The former graph state (State_Stopped, State_Paused, State_Running), or -1 when not built.
   LONG SaveStateAndTearDown();
   bool RebuildAndRestore(LONG state);
-  // True once a state change of the graph outlived its bound: the driver is stuck, the graph
-  // abandoned, and the device is as good as lost.
+  // True once a call on the graph outlived its bound: the driver is stuck, the graph left to the
+  // call's worker, and the device is as good as lost.
   bool IsStalled() const { return stalled; }
 
   bool HasCrossbarInputs();
@@ -63,6 +65,8 @@ class CaptureDevice : public IUnknown {
 
   // The window the preview draws into and that receives WM_GRAPH_EVENT; set by the shell.
   HWND videoWindow = nullptr;
+  // Set by the shell once it has shown the device's loss: one box per device, whatever the path.
+  bool lossReported = false;
 
  private:
   friend struct CaptureDeviceInspector;  // tests look at the graph the device owns
@@ -73,9 +77,13 @@ class CaptureDevice : public IUnknown {
   void SetVideoRectangles();
   void BuildCrossbarRoutes();
   void DirectEventsToWindow();
-  // Stop, Pause or Run on `control`, given up after kStateChangeBound (the graph is then abandoned).
+  // Stop, Pause or Run on `control`, given up after its bound.
   HRESULT ChangeState(OAFilterState to);
-  void AbandonGraph();
+  // Runs `step` on the graph's parts on a worker, within `boundMs`. Past the bound the parts stay
+  // with the worker, this device holds none of them, and it is stalled.
+  HRESULT CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step);
+  void LendParts(GraphParts* to);
+  void TakePartsBack(GraphParts* from);
   // The page sources of the Controls commands, each as its ISpecifyPropertyPages and the object
   // the frame is given.
   HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);

@@ -1,36 +1,81 @@
+#include <new>
+#include <utility>
+
 #include "capture/bounded_call.h"
 #include "capture/capture_device.h"
 
-HRESULT CaptureDevice::ChangeState(OAFilterState to) {
-  if (control == nullptr) return E_POINTER;
-  // The graph manager is free-threaded, and its pointer here is the object itself, not a proxy:
-  // the worker's call does not need this thread.
-  IMediaControl* media = control.Get();
+GraphParts::~GraphParts() {
+  TearDownGraph(*this);
+  ReleaseAll();
+}
+
+void GraphParts::ReleaseAll() {
+  crossbarRouter.Reset();
+  events.Reset();
+  windowless.Reset();
+  renderer.Reset();
+  capturePin.Reset();
+  captureFilter.Reset();
+  control.Reset();
+  builder.Reset();
+  graph.Reset();
+}
+
+// Swapped, not move-assigned: some toolchains' ComPtr copies on move assignment, which would
+// leave this device holding what it lends. The receiving side is always empty here.
+void CaptureDevice::LendParts(GraphParts* to) {
+  to->graph.Swap(graph);
+  to->builder.Swap(builder);
+  to->control.Swap(control);
+  to->captureFilter.Swap(captureFilter);
+  to->capturePin.Swap(capturePin);
+  to->renderer.Swap(renderer);
+  to->windowless.Swap(windowless);
+  to->events.Swap(events);
+  to->crossbarRouter = std::move(crossbarRouter);
+}
+
+void CaptureDevice::TakePartsBack(GraphParts* from) {
+  graph.Swap(from->graph);
+  builder.Swap(from->builder);
+  control.Swap(from->control);
+  captureFilter.Swap(from->captureFilter);
+  capturePin.Swap(from->capturePin);
+  renderer.Swap(from->renderer);
+  windowless.Swap(from->windowless);
+  events.Swap(from->events);
+  crossbarRouter = std::move(from->crossbarRouter);
+}
+
+// The graph is lent to the worker for the call, so that this thread holds nothing of it should the
+// driver not return: the worker then dismantles and releases it whenever the call does return.
+HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step) {
+  auto* parts = new (std::nothrow) GraphParts;
+  if (parts == nullptr) {  // out of memory: the call is still made, here and unbounded
+    GraphParts here;
+    LendParts(&here);
+    const HRESULT result = step(here);
+    TakePartsBack(&here);
+    return result;
+  }
+  LendParts(parts);
   HRESULT result = E_FAIL;
-  const bool returned = CallWithin(
-      kStateChangeBound,
-      [media, to] { return to == State_Stopped  ? media->Stop()
-                           : to == State_Paused ? media->Pause()
-                                                : media->Run(); },
-      &result);
-  if (returned) return result;
-  AbandonGraph();
+  if (CallWithin(
+          boundMs, [parts, step] { return step(*parts); }, [parts] { delete parts; }, &result)) {
+    TakePartsBack(parts);
+    delete parts;
+    return result;
+  }
+  built = 0;
+  stalled = true;
   return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 }
 
-// A driver is stuck in a call on this graph. Releasing any object of the graph could end in the
-// same driver (the graph's last release stops it again), so every reference is kept, unreleased,
-// for the rest of the process.
-void CaptureDevice::AbandonGraph() {
-  static_cast<void>(graph.Detach());
-  static_cast<void>(builder.Detach());
-  static_cast<void>(control.Detach());
-  static_cast<void>(captureFilter.Detach());
-  static_cast<void>(capturePin.Detach());
-  static_cast<void>(renderer.Detach());
-  static_cast<void>(windowless.Detach());
-  static_cast<void>(events.Detach());
-  crossbarRouter.Abandon();
-  built = 0;
-  stalled = true;
+HRESULT CaptureDevice::ChangeState(OAFilterState to) {
+  if (control == nullptr) return E_POINTER;
+  return CallOnGraph(to == State_Stopped ? kTearDownBound : kStartBound, [to](GraphParts& parts) {
+    return to == State_Stopped  ? parts.control->Stop()
+           : to == State_Paused ? parts.control->Pause()
+                                : parts.control->Run();
+  });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "capture/bounded_call.h"
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
 #include "capture/pin_lookup.h"
@@ -58,18 +59,26 @@ void RemoveDownstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnect
 
 void RemoveUpstream(IBaseFilter* filter, IFilterGraph2* graph) { RemoveConnected(filter, graph, PINDIR_OUTPUT); }
 
+void TearDownGraph(GraphParts& parts) {
+  if (parts.control != nullptr) parts.control->Stop();
+  if (parts.events != nullptr) {
+    parts.events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);
+    parts.events.Reset();
+  }
+  parts.crossbarRouter.Reset();
+  if (parts.graph != nullptr && parts.captureFilter != nullptr) {
+    RemoveDownstream(parts.captureFilter.Get(), parts.graph.Get());
+    RemoveUpstream(parts.captureFilter.Get(), parts.graph.Get());
+  }
+  parts.renderer.Reset();
+  parts.windowless.Reset();
+}
+
+// Every driver call of the teardown within one bound, or all of it abandoned together.
 void CaptureDevice::TearDown() {
-  if (control != nullptr) ChangeState(State_Stopped);
-  if (events != nullptr) {
-    events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);
-    events.Reset();
-  }
-  crossbarRouter.Reset();
-  if (graph != nullptr && captureFilter != nullptr) {
-    RemoveDownstream(captureFilter.Get(), graph.Get());
-    RemoveUpstream(captureFilter.Get(), graph.Get());
-  }
-  renderer.Reset();
-  windowless.Reset();
+  CallOnGraph(kTearDownBound, [](GraphParts& parts) {
+    TearDownGraph(parts);
+    return S_OK;
+  });
   built = 0;
 }

@@ -123,9 +123,9 @@ HRESULT BuildVideoType(MediaType* type, const GUID& subtype, LONG width, LONG he
 
 HRESULT CaptureDevice::Open(const std::wstring& displayName, const ComPtr<IMoniker>& moniker) {
   if (moniker == nullptr) return E_POINTER;
-  // A device whose graph could not be made can hold no filter.
-  if (graph == nullptr) return E_UNEXPECTED;
   TearDown();
+  // A device whose graph could not be made, or whose teardown stalled, can hold no filter.
+  if (graph == nullptr) return E_UNEXPECTED;
   name.clear();
   // The earlier device's filter leaves the graph too, or that device would stay open.
   if (captureFilter != nullptr) graph->RemoveFilter(captureFilter.Get());

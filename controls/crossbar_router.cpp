@@ -3,6 +3,7 @@
 #include <wrl/client.h>
 
 #include <new>
+#include <utility>
 
 #include "capture/pin_lookup.h"
 #include "capture/scoped.h"
@@ -61,9 +62,13 @@ HRESULT CrossbarRouter::Reset() {
   return S_OK;
 }
 
-void CrossbarRouter::Abandon() {
-  for (Route& route : routes) static_cast<void>(route.release());
-  routes.clear();
+CrossbarRouter& CrossbarRouter::operator=(CrossbarRouter&& other) noexcept {
+  if (this == &other) return *this;
+  Reset();
+  routes = std::move(other.routes);
+  other.routes.clear();
+  current = other.current;
+  return *this;
 }
 
 HRESULT CrossbarRouter::Count(LONG* count) const {

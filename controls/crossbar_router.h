@@ -28,12 +28,12 @@ class CrossbarRouter {
   CrossbarRouter() = default;
   CrossbarRouter(const CrossbarRouter&) = delete;
   CrossbarRouter& operator=(const CrossbarRouter&) = delete;
+  // Takes `other`'s routes (a graph lent to a worker takes its crossbars along); this one's go first.
+  CrossbarRouter& operator=(CrossbarRouter&& other) noexcept;
   ~CrossbarRouter();
 
   HRESULT Build(IPin* analogVideoIn);
   HRESULT Reset();
-  // Drops the routes without releasing their crossbars, which belong to a stuck graph.
-  void Abandon();
   HRESULT Count(LONG* count) const;
   HRESULT InputType(LONG index, LONG* type) const;
   HRESULT Select(LONG index);

@@ -239,6 +239,27 @@ TEST_F(Shell, ALossFirstInABatchClosesTheDeviceAndTheRestOfTheBatchIsStillTaken)
   EXPECT_EQ(events->GetEvent(&code, &first, &second, 0), E_ABORT) << "every event of the batch was taken";
 }
 
+// A driver that floods its graph with events holds the window for one batch at a time; the rest
+// are taken after the messages already waiting.
+TEST_F(Shell, AFloodOfEventsIsTakenInBatchesUntilNoneIsLeft) {
+  Register({Device(L"Cam")});
+  ASSERT_TRUE(Select(L"Cam"));
+  ComPtr<IMediaEventEx> events = g_currentDevice->GetMediaEvent();
+  ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(events.As(&sink), S_OK);
+  events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);  // queued without a message of their own
+  Pump(200);
+  for (int i = 0; i < 1000; ++i) sink->Notify(EC_USER + 1, 0, 0);
+  events->SetNotifyWindow(reinterpret_cast<OAHWND>(g_mainWindow), WM_GRAPH_EVENT, 0);
+  SendMessageW(g_mainWindow, WM_GRAPH_EVENT, 0, 0);
+  long code = 0;
+  LONG_PTR first = 0, second = 0;
+  ASSERT_EQ(events->GetEvent(&code, &first, &second, 0), S_OK) << "one message took the whole flood";
+  events->FreeEventParams(code, first, second);
+  Pump(500);
+  EXPECT_EQ(events->GetEvent(&code, &first, &second, 0), E_ABORT) << "the rest of the flood was left queued";
+}
+
 // Each queued event posts its own message; the loss box's nested loop takes the later ones.
 TEST_F(Shell, ASecondLossTakenWhileTheLossBoxIsOpenOpensNoSecondBox) {
   Register({Device(L"Cam")});

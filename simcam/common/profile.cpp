@@ -85,6 +85,26 @@ bool ParseYesNo(const std::wstring& value, bool* flag) {
   return true;
 }
 
+// "run" (for ever) or "run 5000" (for 5 s, the first time).
+bool ParseBlock(const std::wstring& value, DeviceProfile* device) {
+  static const std::pair<const wchar_t*, BlockIn> kPlaces[] = {{L"pause", BlockIn::Pause},
+                                                               {L"run", BlockIn::Run},
+                                                               {L"stop", BlockIn::Stop},
+                                                               {L"disconnect", BlockIn::Disconnect}};
+  std::wistringstream words(value);
+  std::wstring place, extra;
+  long milliseconds = 0;
+  words >> place;
+  if (!words.eof() && (!(words >> milliseconds) || milliseconds <= 0 || (words >> extra))) return false;
+  for (const auto& known : kPlaces) {
+    if (place != known.first) continue;
+    device->blockIn = known.second;
+    device->blockForMs = static_cast<DWORD>(milliseconds);
+    return true;
+  }
+  return false;
+}
+
 // "Composite", "Tuner~3" (related pin 3), "Composite<Extra.0" (fed by output 0 of crossbar Extra).
 bool ParseCrossbarPin(const std::wstring& token, CrossbarPinSpec* pin) {
   std::wstring rest = token;
@@ -232,12 +252,9 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     *frames = std::wcstol(value.c_str(), &end, 10);
     if (*end != L'\0' || *frames < 0) return *error = key + L" takes a frame count", false;
   } else if (key == L"block-in") {
-    if (value == L"pause")
-      device->blockIn = BlockIn::Pause;
-    else if (value == L"run")
-      device->blockIn = BlockIn::Run;
-    else
-      return *error = L"block-in must be pause or run", false;
+    if (!ParseBlock(value, device)) return *error = L"block-in takes: pause|run|stop|disconnect [MILLISECONDS]", false;
+  } else if (key == L"detach-waits") {
+    if (!ParseYesNo(value, &device->detachWaits)) return *error = L"detach-waits must be yes or no", false;
   } else if (key == L"fail" || key == L"lie") {
     std::wstring method;
     FaultSpec fault;

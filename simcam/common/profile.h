@@ -16,8 +16,9 @@ enum class PreviewPinKind { None, Category, VideoPort, NameOnly };
 // Real pages, no ISpecifyPropertyPages, zero pages; or a driver's lies: a count of one with no
 // array, one page whose class nobody can create.
 enum class PagesKind { Pages, None, Zero, NullArray, Uncreatable };
-// The state change in which a hung driver never returns.
-enum class BlockIn { None, Pause, Run };
+// Where a slow or hung driver blocks: its move into paused (from stopped) or running, its stop, or
+// its capture pin's Disconnect.
+enum class BlockIn { None, Pause, Run, Stop, Disconnect };
 
 // One crossbar pin: its PhysicalConnectorType, its related pin (-1: none) and, for an input fed
 // by another crossbar, that crossbar's position in the profile and its output index.
@@ -91,6 +92,11 @@ struct DeviceProfile {
   // After this many frames the device delivers no more and never returns from its stop; 0: never.
   LONG stallAfterFrames = 0;
   BlockIn blockIn = BlockIn::None;
+  // How long the block lasts, the device's first time in a process (later ones are prompt, as a
+  // tuner that has locked); 0: for ever.
+  DWORD blockForMs = 0;
+  // On the process's exit the DLL's detach waits for a hung call of this device, for ever.
+  bool detachWaits = false;
   std::map<std::wstring, FaultSpec> faults;  // from `fail` and `lie` lines
   std::wstring text;                         // the device's own section, stored with its registration
 };

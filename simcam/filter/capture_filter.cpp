@@ -1,5 +1,9 @@
 #include "simcam/filter/capture_filter.h"
 
+#include <mutex>
+#include <set>
+#include <string>
+
 #include "capture/scoped.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/analog_pin.h"
@@ -37,7 +41,14 @@ void Disconnect(PinBase* pin) {
   pin->Disconnect();
 }
 
+// Devices that were slow once in this process; by name, as a new filter is bound for each use.
+std::mutex slowDevicesLock;
+std::set<std::wstring> slowDevices;
+std::atomic<bool> detachWaits{false};
+
 }  // namespace
+
+bool DetachWaitsForHungDevice() { return detachWaits; }
 
 CaptureFilter::CaptureFilter() : FilterBase(std::make_shared<FaultPlan>()) { ApplyProfile(DeviceProfile()); }
 
@@ -166,7 +177,22 @@ void CaptureFilter::CountFrame(bool accepted) {
 }
 
 void CaptureFilter::Hang() {
+  if (profile_.detachWaits) detachWaits = true;
+  WaitForEver();
+}
+
+void CaptureFilter::WaitForEver() {
   for (;;) Sleep(INFINITE);
+}
+
+void CaptureFilter::BlockAt(BlockIn place) {
+  if (profile_.blockIn != place) return;
+  if (profile_.blockForMs == 0) Hang();
+  {
+    std::lock_guard<std::mutex> guard(slowDevicesLock);
+    if (!slowDevices.insert(profile_.name).second) return;
+  }
+  Sleep(profile_.blockForMs);
 }
 
 STDMETHODIMP CaptureFilter::LoseDevice() {
@@ -212,9 +238,9 @@ STDMETHODIMP CaptureFilter::LoseAtNextStateChange(LONG state) {
 }
 
 HRESULT CaptureFilter::OnStateChange(FILTER_STATE from, FILTER_STATE to, REFERENCE_TIME start) {
-  if ((to == State_Paused && from == State_Stopped && profile_.blockIn == BlockIn::Pause) ||
-      (to == State_Running && profile_.blockIn == BlockIn::Run))
-    Hang();
+  if (to == State_Paused && from == State_Stopped) BlockAt(BlockIn::Pause);
+  if (to == State_Running) BlockAt(BlockIn::Run);
+  if (to == State_Stopped && from != State_Stopped) BlockAt(BlockIn::Stop);
   LONG armed = to;
   if (lossState_.compare_exchange_strong(armed, -1)) ReportDeviceLost();
   // Unplugged hardware does not start again, whichever graph it is put in.

@@ -22,6 +22,9 @@ class TunerFilter;
 
 // The simulated device's capture filter. It reads its profile from the device's property bag and,
 // for a card, brings its crossbars and tuner into the graph in front of its analog input.
+// True once a hung device whose profile says so makes the DLL's detach wait.
+bool DetachWaitsForHungDevice();
+
 class CaptureFilter : public FilterBase,
                       public IPersistPropertyBag,
                       public ISpecifyPropertyPages,
@@ -53,7 +56,10 @@ class CaptureFilter : public FilterBase,
   bool lost() const { return lost_; }
   bool stalled() const { return stalled_; }
   // What a hung driver's call does: never return.
-  [[noreturn]] static void Hang();
+  [[noreturn]] void Hang();
+  [[noreturn]] static void WaitForEver();
+  // Blocks as the profile says when the driver reaches `place`: for its time, or for ever.
+  void BlockAt(BlockIn place);
   unsigned pictureGeneration() const { return routing_->generation() + pictureChanges_; }
   void Picture(std::wstring* name, DWORD* colour, LONG* brightness);
   void CountFrame(bool accepted);

@@ -94,11 +94,13 @@ LSTATUS RegisterServerClass(const CLSID& clsid, const std::wstring& path) {
 
 using namespace simcam;
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_simcamModule = instance;
     DisableThreadLibraryCalls(instance);
   }
+  // As some vendors' DLLs do at process exit: wait for the streaming thread of a hung device.
+  if (reason == DLL_PROCESS_DETACH && reserved != nullptr && DetachWaitsForHungDevice()) CaptureFilter::WaitForEver();
   return TRUE;
 }
 

@@ -265,7 +265,7 @@ void StreamPin::Stream() {
   REFERENCE_TIME streamTime = 0;
   for (;;) {
     // A stalled device's thread hangs in its driver: whoever joins it waits for ever.
-    if (device_->stalled()) CaptureFilter::Hang();
+    if (device_->stalled()) device_->Hang();
     if (!running_ || device_->lost()) {
       if (WaitForSingleObject(wake_.get(), 5) == WAIT_OBJECT_0) return;
       continue;
@@ -301,6 +301,11 @@ void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TI
   sample->SetSyncPoint(TRUE);
   const HRESULT hr = input_->Receive(sample.Get());
   device_->CountFrame(hr == S_OK);
+}
+
+STDMETHODIMP StreamPin::Disconnect() {
+  if (configurable_ && IsConnected()) device_->BlockAt(BlockIn::Disconnect);
+  return PinBase::Disconnect();
 }
 
 }  // namespace simcam

@@ -34,6 +34,8 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
   // ISpecifyPropertyPages
   STDMETHODIMP GetPages(CAUUID* pages) override;
+  // IPin: the capture pin's close can be slow or hang, as a broken USB driver's does.
+  STDMETHODIMP Disconnect() override;
 
   HRESULT Activate();
   void Start(REFERENCE_TIME start);

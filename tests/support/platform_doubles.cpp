@@ -10,7 +10,8 @@ namespace {
 // unless a fault is set; every other interface is the inner object's.
 class Outer final : public IMediaControl, public IVMRWindowlessControl9, public IVMRMonitorConfig9 {
  public:
-  explicit Outer(const Faults* faults) : faults_(faults) {}
+  Outer(const Faults* faults, std::atomic<LONG>* windowlessCalls)
+      : faults_(faults), windowlessCalls_(windowlessCalls) {}
 
   HRESULT Aggregate(IClassFactory* real) { return real->CreateInstance(Self(), IID_PPV_ARGS(&inner_)); }
 
@@ -44,8 +45,14 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
                       EXCEPINFO* exception, UINT* argument) override {
     return control_->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
   }
-  STDMETHODIMP Run() override { return FAILED(faults_->run) ? faults_->run : control_->Run(); }
-  STDMETHODIMP Pause() override { return control_->Pause(); }
+  STDMETHODIMP Run() override {
+    Sleep(faults_->runDelay);
+    return FAILED(faults_->run) ? faults_->run : control_->Run();
+  }
+  STDMETHODIMP Pause() override {
+    Sleep(faults_->pauseDelay);
+    return control_->Pause();
+  }
   STDMETHODIMP Stop() override { return control_->Stop(); }
   STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override {
     return FAILED(faults_->getState) ? faults_->getState : control_->GetState(timeout, state);
@@ -65,28 +72,28 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
   // IVMRWindowlessControl9
   STDMETHODIMP GetNativeVideoSize(LONG* width, LONG* height, LONG* aspectWidth, LONG* aspectHeight) override {
     if (FAILED(faults_->nativeVideoSize)) return faults_->nativeVideoSize;
-    return windowless_->GetNativeVideoSize(width, height, aspectWidth, aspectHeight);
+    return Windowless()->GetNativeVideoSize(width, height, aspectWidth, aspectHeight);
   }
   STDMETHODIMP GetMinIdealVideoSize(LONG* width, LONG* height) override {
-    return windowless_->GetMinIdealVideoSize(width, height);
+    return Windowless()->GetMinIdealVideoSize(width, height);
   }
   STDMETHODIMP GetMaxIdealVideoSize(LONG* width, LONG* height) override {
-    return windowless_->GetMaxIdealVideoSize(width, height);
+    return Windowless()->GetMaxIdealVideoSize(width, height);
   }
   STDMETHODIMP SetVideoPosition(const RECT* source, const RECT* destination) override {
-    return windowless_->SetVideoPosition(source, destination);
+    return Windowless()->SetVideoPosition(source, destination);
   }
   STDMETHODIMP GetVideoPosition(RECT* source, RECT* destination) override {
-    return windowless_->GetVideoPosition(source, destination);
+    return Windowless()->GetVideoPosition(source, destination);
   }
-  STDMETHODIMP GetAspectRatioMode(DWORD* mode) override { return windowless_->GetAspectRatioMode(mode); }
-  STDMETHODIMP SetAspectRatioMode(DWORD mode) override { return windowless_->SetAspectRatioMode(mode); }
-  STDMETHODIMP SetVideoClippingWindow(HWND window) override { return windowless_->SetVideoClippingWindow(window); }
-  STDMETHODIMP RepaintVideo(HWND window, HDC context) override { return windowless_->RepaintVideo(window, context); }
-  STDMETHODIMP DisplayModeChanged() override { return windowless_->DisplayModeChanged(); }
-  STDMETHODIMP GetCurrentImage(BYTE** image) override { return windowless_->GetCurrentImage(image); }
-  STDMETHODIMP SetBorderColor(COLORREF colour) override { return windowless_->SetBorderColor(colour); }
-  STDMETHODIMP GetBorderColor(COLORREF* colour) override { return windowless_->GetBorderColor(colour); }
+  STDMETHODIMP GetAspectRatioMode(DWORD* mode) override { return Windowless()->GetAspectRatioMode(mode); }
+  STDMETHODIMP SetAspectRatioMode(DWORD mode) override { return Windowless()->SetAspectRatioMode(mode); }
+  STDMETHODIMP SetVideoClippingWindow(HWND window) override { return Windowless()->SetVideoClippingWindow(window); }
+  STDMETHODIMP RepaintVideo(HWND window, HDC context) override { return Windowless()->RepaintVideo(window, context); }
+  STDMETHODIMP DisplayModeChanged() override { return Windowless()->DisplayModeChanged(); }
+  STDMETHODIMP GetCurrentImage(BYTE** image) override { return Windowless()->GetCurrentImage(image); }
+  STDMETHODIMP SetBorderColor(COLORREF colour) override { return Windowless()->SetBorderColor(colour); }
+  STDMETHODIMP GetBorderColor(COLORREF* colour) override { return Windowless()->GetBorderColor(colour); }
 
   // IVMRMonitorConfig9
   STDMETHODIMP SetMonitor(UINT monitor) override { return monitor_->SetMonitor(monitor); }
@@ -101,6 +108,10 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
 
  private:
   IUnknown* Self() { return static_cast<IMediaControl*>(this); }
+  IVMRWindowlessControl9* Windowless() {
+    ++*windowlessCalls_;
+    return windowless_;
+  }
 
   // Hands out `wrapper` once the inner object has the interface; the inner's pointer is kept
   // without the reference it took on this object, as aggregation asks.
@@ -126,6 +137,7 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
   }
 
   const Faults* faults_;
+  std::atomic<LONG>* windowlessCalls_;
   LONG references_ = 1;
   ComPtr<IUnknown> inner_;
   IMediaControl* control_ = nullptr;
@@ -156,7 +168,7 @@ class Factory final : public IClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (FAILED(owner_->faults.create)) return owner_->faults.create;
-    auto* created = new Outer(&owner_->faults);
+    auto* created = new Outer(&owner_->faults, &owner_->windowlessCalls);
     HRESULT hr = created->Aggregate(real_.Get());
     if (SUCCEEDED(hr)) hr = created->QueryInterface(iid, object);
     if (SUCCEEDED(hr)) ++owner_->created;

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <functional>
 
 namespace platformdouble {
@@ -21,6 +22,8 @@ struct Faults {
   HRESULT getState = S_OK;           // IMediaControl::GetState, writing no state
   HRESULT nativeVideoSize = S_OK;    // IVMRWindowlessControl9::GetNativeVideoSize, writing no size
   HRESULT defaultMonitor = S_OK;     // IVMRMonitorConfig9::GetDefaultMonitor
+  DWORD runDelay = 0;                // IMediaControl::Run and Pause answer this much later;
+  DWORD pauseDelay = 0;              // INFINITE: never, as a hung driver's
 };
 
 // Registered for `clsid` (CLSID_FilterGraph or CLSID_VideoMixingRenderer9) from construction to
@@ -35,6 +38,7 @@ class ClassDouble {
 
   Faults faults;
   LONG created = 0;
+  std::atomic<LONG> windowlessCalls{0};  // every IVMRWindowlessControl9 call, from any thread
 
  private:
   Microsoft::WRL::ComPtr<IClassFactory> factory_;
