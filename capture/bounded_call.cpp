@@ -66,34 +66,40 @@ Worker* TakeWorker() {
   return worker;
 }
 
+// The deadline is decided on a timer thread, so that sent messages keeping the waiting thread busy
+// cannot move it. Past its exchange the worker may free itself: the deadline touches it no more.
+struct Deadline {
+  Worker* worker;
+  scoped::Handle passed;
+};
+
+VOID CALLBACK PassDeadline(PVOID parameter, BOOLEAN) {
+  auto* deadline = static_cast<Deadline*>(parameter);
+  if (InterlockedCompareExchange(&deadline->worker->state, kAbandoned, kBusy) == kBusy)
+    SetEvent(deadline->passed.get());
+}
+
 // Sent messages are served so that a driver or renderer thread that sends to a window of this
 // thread is not blocked by the wait; posted messages stay queued. This is the platform's own rule
-// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE). The
-// deadline is checked before each batch, so a stream of sent messages cannot stretch the wait.
-bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
-  const ULONGLONG deadline = GetTickCount64() + boundMs;
+// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE).
+// True when the call returned, false when its deadline passed first.
+bool WaitServingSentMessages(HANDLE done, HANDLE passed) {
+  const HANDLE handles[] = {done, passed};
   for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    if (now >= deadline) return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
-    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &done, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
-    if (woke == WAIT_OBJECT_0) return true;
-    if (woke == WAIT_OBJECT_0 + 1) {
-      MSG message;
-      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    } else if (woke != WAIT_TIMEOUT) {
-      return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
-    }
+    const DWORD woke = MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_SENDMESSAGE, 0);
+    if (woke == WAIT_OBJECT_0 || woke == WAIT_OBJECT_0 + 1) return woke == WAIT_OBJECT_0;
+    if (woke != WAIT_OBJECT_0 + 2) return WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
 }
 
-// The call is the worker's from now on, unless it returned while the bound was being judged.
-bool Abandon(Worker* worker) {
-  if (InterlockedCompareExchange(&worker->state, kAbandoned, kBusy) == kDone) {
-    WaitForSingleObject(worker->done.get(), INFINITE);  // set right after its state: a moment
-    return false;
-  }
-  anyAbandoned = true;
-  return true;
+DWORD WINAPI ReleaseObject(void* object) {
+  // A graph's last release may create or call COM objects of its drivers.
+  const HRESULT initialised = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  static_cast<IUnknown*>(object)->Release();
+  if (SUCCEEDED(initialised)) CoUninitialize();
+  return 0;
 }
 
 void PostDeferred() {
@@ -106,19 +112,27 @@ void PostDeferred() {
 
 bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result) {
   Worker* worker = TakeWorker();
-  if (worker == nullptr) {
-    // Without a thread to spare the call is still made, unbounded, rather than skipped.
+  Deadline deadline{worker, scoped::Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr))};
+  HANDLE timer = nullptr;
+  if (worker != nullptr) worker->state = kBusy;
+  if (worker == nullptr || !deadline.passed ||
+      !CreateTimerQueueTimer(&timer, nullptr, PassDeadline, &deadline, boundMs, 0, WT_EXECUTEONLYONCE)) {
+    if (worker != nullptr) idleWorkers.push_back(worker);
+    // Without a thread or a timer to spare the call is still made, unbounded, rather than skipped.
     *result = call();
     return true;
   }
   worker->call = std::move(call);
   worker->afterLateReturn = std::move(afterLateReturn);
-  worker->state = kBusy;
   SetEvent(worker->wake.get());
   ++waitDepth;
-  const bool returned = WaitServingSentMessages(worker->done.get(), boundMs) || !Abandon(worker);
+  const bool returned = WaitServingSentMessages(worker->done.get(), deadline.passed.get());
+  DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // waits for its callback to end
   if (--waitDepth == 0) PostDeferred();
-  if (!returned) return false;
+  if (!returned) {
+    anyAbandoned = true;
+    return false;
+  }
   *result = worker->result;
   worker->call = nullptr;
   worker->afterLateReturn = nullptr;
@@ -129,6 +143,10 @@ bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void
 bool WaitingForBoundedCall() { return waitDepth > 0; }
 
 void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A layout or colour change redone once is redone for all of its kind.
+  const bool idempotent = message == WM_SIZE || message == WM_SYSCOLORCHANGE;
+  for (const MSG& queued : deferred)
+    if (idempotent && queued.hwnd == window && queued.message == message) return;
   MSG held{};
   held.hwnd = window;
   held.message = message;
@@ -141,13 +159,7 @@ bool AnyCallAbandoned() { return anyAbandoned; }
 
 void ReleaseOffThisThread(IUnknown* object) {
   if (object == nullptr) return;
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](void* parameter) -> DWORD {
-        static_cast<IUnknown*>(parameter)->Release();
-        return 0;
-      },
-      object, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, ReleaseObject, object, 0, nullptr);
   // Without a thread the reference is kept: a leak is better than a frozen window.
   if (thread != nullptr) CloseHandle(thread);
 }

@@ -6,16 +6,20 @@
 #include <functional>
 
 // How long a driver may take before it counts as stuck. Windows marks a window that takes no input
-// for 5 s as "Not Responding"; both bounds end the wait before that. A start (pause or run) may be
-// legitimately slow (a tuner locking, a network bridge connecting) and gets the longer one; a
-// teardown only halts what already runs, and its bound also covers the state read before it.
-constexpr DWORD kStartBound = 4000;
-constexpr DWORD kTearDownBound = 3000;
+// for 5 s "Not Responding"; each bound ends the wait before that, with room for what the same
+// action does around it (the graph's build before a start, the box after). A start (pause or run)
+// may be legitimately slow (a tuner locking, a network bridge connecting) and gets the longer
+// bound; a teardown only halts and dismantles what runs, and its bound also covers the state read
+// before a rebuild.
+constexpr DWORD kStartBound = 3000;
+constexpr DWORD kTearDownBound = 2500;
 
 // Runs `call` on a worker thread and waits at most `boundMs` for it, serving meanwhile only the
-// messages other threads send to this one. False when the bound passed: the call is abandoned
-// where it hangs and never waited for again; when it does return, `afterLateReturn` runs on its
-// worker, which then ends. Exactly one of "true" and `afterLateReturn` happens.
+// messages other threads send to this one. The call's objects must be usable from any thread
+// (DirectShow's graph manager and filters are registered "Both"): a call that needs this thread
+// would wait for a posted message that never comes, and count as stuck. False when the bound passed: the call is
+// abandoned where it hangs and never waited for again; when it does return, `afterLateReturn` runs on its worker, which
+// then ends. Exactly one of "true" and `afterLateReturn` happens.
 bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result);
 
 // True while this thread waits in CallWithin. Readable from any thread.

@@ -50,8 +50,11 @@ void CaptureDevice::TakePartsBack(GraphParts* from) {
 // The graph is lent to the worker for the call, so that this thread holds nothing of it should the
 // driver not return: the worker then dismantles and releases it whenever the call does return.
 HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step) {
-  auto* parts = new (std::nothrow) GraphParts;
-  if (parts == nullptr) {  // out of memory: the call is still made, here and unbounded
+  // Without the device's filter the graph holds no driver that could stall (a device never opened,
+  // or one already left to a stuck driver): the call is made here. Out of memory, too, it is made
+  // here, unbounded, rather than skipped.
+  auto* parts = captureFilter != nullptr ? new (std::nothrow) GraphParts : nullptr;
+  if (parts == nullptr) {
     GraphParts here;
     LendParts(&here);
     const HRESULT result = step(here);

@@ -1,6 +1,7 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "capture/bounded_call.h"
 #include "capture/capture_device.h"
 #include "capture/scoped.h"
 
@@ -46,6 +47,14 @@ HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
   IUnknown* objects[] = {source};
   return OleCreatePropertyFrame(owner, 30, 30, nullptr, 1, objects, list.pages.cElems, list.pages.pElems, 0, 0,
                                 nullptr);
+}
+
+// The sheet's loop may leave the device to a stuck driver (a loss or a colour change handled in
+// it): the page source may then hold the graph's last reference, which is not this thread's.
+HRESULT ShowPagesHeld(const CaptureDevice& device, HRESULT reached, ComPtr<IUnknown>& source, HWND owner) {
+  const HRESULT shown = ShowPages(reached, source.Get(), owner);
+  if (device.IsStalled()) ReleaseOffThisThread(source.Detach());
+  return shown;
 }
 
 }  // namespace
@@ -98,17 +107,17 @@ bool CaptureDevice::HasTunerPages() {
 HRESULT CaptureDevice::ShowFormatPages(HWND owner) {
   ComPtr<IUnknown> source;
   const HRESULT hr = FormatPageSource(&source);
-  return ShowPages(hr, source.Get(), owner);
+  return ShowPagesHeld(*this, hr, source, owner);
 }
 
 HRESULT CaptureDevice::ShowFilterPages(HWND owner) {
   ComPtr<IUnknown> source;
   const HRESULT hr = FilterPageSource(&source);
-  return ShowPages(hr, source.Get(), owner);
+  return ShowPagesHeld(*this, hr, source, owner);
 }
 
 HRESULT CaptureDevice::ShowTunerPages(HWND owner) {
   ComPtr<IUnknown> source;
   const HRESULT hr = TunerPageSource(&source);
-  return ShowPages(hr, source.Get(), owner);
+  return ShowPagesHeld(*this, hr, source, owner);
 }

@@ -84,7 +84,9 @@ bool SourceDialog::ApplySelection(HWND dialog) {
   if (selected == nullptr) selected = new (std::nothrow) CaptureDevice();
   if (selected == nullptr) return false;
   if (selected->GetName() == name) return true;
-  if (FAILED(selected->Open(name, moniker))) selected.Reset();
+  // Held here too: the open's wait serves sent messages, and the device must outlive it.
+  const Microsoft::WRL::ComPtr<CaptureDevice> opening = selected;
+  if (FAILED(opening->Open(name, moniker)) && selected == opening) selected.Reset();
   return selected != nullptr;
 }
 

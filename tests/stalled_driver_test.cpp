@@ -37,15 +37,17 @@ const wchar_t kSpare[] = L"Spare";
 
 std::wstring LostText(const std::wstring& name) { return L"The device \"" + name + L"\" has been lost. "; }
 
-// Called from another thread: returns once the user-interface thread waits for a driver.
-void AwaitTheWait() {
-  for (int i = 0; i < 500 && !WaitingForBoundedCall(); ++i) Sleep(10);
+// Called from another thread: true once the user-interface thread waits for a driver (within 5 s).
+bool AwaitTheWait() {
+  for (int i = 0; i < 500; ++i, Sleep(10))
+    if (WaitingForBoundedCall()) return true;
+  return false;
 }
 
 // A colour change that another thread sends halfway through the wait for a stuck driver.
 std::thread ColourChangeMidway() {
   return std::thread([] {
-    AwaitTheWait();
+    if (!AwaitTheWait()) return;
     Sleep(1000);
     SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
   });
@@ -76,7 +78,9 @@ class StalledDriver : public AppTest {
             return true;
           }
           if (firstBoxAt == 0) firstBoxAt = GetTickCount64();
+          dialogDuringAWait = dialogDuringAWait || WaitingForBoundedCall();
           modaltest::PressButton(dialog, IDOK);
+          lastBoxAnsweredAt = GetTickCount64();
           return true;
         },
         30000);
@@ -127,6 +131,8 @@ class StalledDriver : public AppTest {
 
   ULONGLONG startedAt = 0;
   ULONGLONG firstBoxAt = 0;
+  ULONGLONG lastBoxAnsweredAt = 0;
+  bool dialogDuringAWait = false;  // a handler ran a modal loop inside a wait
 };
 
 TEST_F(StalledDriver, ChoosingAnotherSourceReportsTheStalledOneAndStartsTheNext) {
@@ -215,17 +221,25 @@ TEST_F(StalledDriver, ALateStartIsReportedLostAndUndoneWhenItReturns) {
 // Automation and accessibility tools send commands: one that arrives during the wait runs after it.
 TEST_F(StalledDriver, ACommandSentDuringAStalledWaitRunsAfterIt) {
   StartStallingStream();
-  watchdog::Step("Format... sent by another thread during a stalled colour change");
+  watchdog::Step("Help > About sent by another thread during a stalled colour change");
   ModalDriver answers = Respond();
-  std::thread sender([] {
-    AwaitTheWait();
-    SendMessageW(g_mainWindow, WM_COMMAND, CMD_FORMAT, 0);
+  bool sentDuringTheWait = false;
+  std::thread sender([&sentDuringTheWait] {
+    sentDuringTheWait = AwaitTheWait();
+    SendMessageW(g_mainWindow, WM_COMMAND, CMD_ABOUT, 0);
+    sentDuringTheWait = sentDuringTheWait && WaitingForBoundedCall();
   });
   SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
   sender.join();
   Pump(300);
+  EXPECT_TRUE(sentDuringTheWait);
   ExpectReportedLostWithinTheLimit(answers, L"Stalling");
-  EXPECT_EQ(answers.texts().size(), 1u) << "one box, no pages";
+  ASSERT_EQ(answers.texts().size(), 2u) << "the loss box and the About box, nothing else";
+  const auto about = std::find_if(answers.texts().begin(), answers.texts().end(), [](const std::wstring& text) {
+    return text.find(L"VANTORQ 1.2 MIRAsee") != text.npos;
+  });
+  EXPECT_NE(about, answers.texts().end()) << "the command was dropped";
+  EXPECT_FALSE(dialogDuringAWait) << "the command ran during the wait";
   ExpectClosedAndBlack();
 }
 
@@ -236,7 +250,7 @@ TEST_F(StalledDriver, AResizeDuringAWaitIsLaidOutAfterItWithoutTouchingTheRender
   watchdog::Step("a resize sent while a colour change waits for a slow stop");
   LONG rendererCallsDuringTheResize = -1;
   std::thread resizer([&renderers, &rendererCallsDuringTheResize] {
-    AwaitTheWait();
+    if (!AwaitTheWait()) return;
     const LONG before = renderers.windowlessCalls;
     SetWindowPos(g_mainWindow, nullptr, 0, 0, 500, 260, SWP_NOMOVE | SWP_NOZORDER);
     rendererCallsDuringTheResize = renderers.windowlessCalls - before;
@@ -317,10 +331,9 @@ TEST_F(StalledDriver, ADeviceLostThenStuckClosingIsReportedOnce) {
   watchdog::Step("a device that is lost, then hangs closing");
   ModalDriver answers = Respond(L"Lost and stuck");
   Command(CMD_SELECT_SOURCE);
-  for (int i = 0; i < 200 && answers.texts().size() < 2; ++i) Pump(20);
-  const ULONGLONG boxAnsweredAt = GetTickCount64();
-  Pump(300);
-  EXPECT_LE(GetTickCount64() - boxAnsweredAt, kLongestFreeze);
+  for (int i = 0; i < 200 && g_currentDevice != nullptr; ++i) Pump(20);
+  ASSERT_NE(lastBoxAnsweredAt, 0u) << "no box";
+  EXPECT_LE(GetTickCount64() - lastBoxAnsweredAt, kLongestFreeze) << "the close after the box froze the window";
   EXPECT_EQ(std::count(answers.texts().begin(), answers.texts().end(), LostText(L"Lost and stuck")), 1);
   ExpectClosedAndBlack();
 }
@@ -381,7 +394,6 @@ TEST(BoundedCall, ServesSentMessagesOnlyAndGivesUpAtTheBound) {
     while (flooding) SendMessageW(window, WM_APP + 1, 0, 0);
     flooded = true;
   });
-  const ULONGLONG began = GetTickCount64();
   HANDLE lateReturnSeen = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   DWORD lateThread = 0;
   EXPECT_FALSE(CallWithin(
@@ -395,7 +407,6 @@ TEST(BoundedCall, ServesSentMessagesOnlyAndGivesUpAtTheBound) {
         SetEvent(lateReturnSeen);
       },
       &result));
-  EXPECT_LT(GetTickCount64() - began, 900u);
   flooding = false;
   while (!flooded) AppTest::Pump(10);
   flood.join();
