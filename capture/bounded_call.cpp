@@ -66,32 +66,36 @@ Worker* TakeWorker() {
   return worker;
 }
 
-// The deadline is decided on a timer thread, so that sent messages keeping the waiting thread busy
-// cannot move it. Past its exchange the worker may free itself: the deadline touches it no more.
-struct Deadline {
-  Worker* worker;
-  scoped::Handle passed;
-};
-
-VOID CALLBACK PassDeadline(PVOID parameter, BOOLEAN) {
-  auto* deadline = static_cast<Deadline*>(parameter);
-  if (InterlockedCompareExchange(&deadline->worker->state, kAbandoned, kBusy) == kBusy)
-    SetEvent(deadline->passed.get());
-}
-
 // Sent messages are served so that a driver or renderer thread that sends to a window of this
 // thread is not blocked by the wait; posted messages stay queued. This is the platform's own rule
-// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE).
-// True when the call returned, false when its deadline passed first.
-bool WaitServingSentMessages(HANDLE done, HANDLE passed) {
-  const HANDLE handles[] = {done, passed};
+// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE). The
+// deadline is checked between batches of sent messages; a sender waits for each reply, so a
+// stream of them cannot keep a batch going for long. (A timer thread that decided the deadline
+// would cost 0.1 ms per call under Wine, as much as the call itself.)
+bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
+  const ULONGLONG deadline = GetTickCount64() + boundMs;
   for (;;) {
-    const DWORD woke = MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_SENDMESSAGE, 0);
-    if (woke == WAIT_OBJECT_0 || woke == WAIT_OBJECT_0 + 1) return woke == WAIT_OBJECT_0;
-    if (woke != WAIT_OBJECT_0 + 2) return WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
+    const DWORD woke = MsgWaitForMultipleObjectsEx(1, &done, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE, 0);
+    if (woke == WAIT_OBJECT_0) return true;
+    if (woke == WAIT_OBJECT_0 + 1) {
+      MSG message;
+      PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    } else if (woke != WAIT_TIMEOUT) {
+      return WaitForSingleObject(done, 0) == WAIT_OBJECT_0;
+    }
   }
+}
+
+// The call is the worker's from now on, unless it returned while the bound was being judged.
+bool Abandon(Worker* worker) {
+  if (InterlockedCompareExchange(&worker->state, kAbandoned, kBusy) == kDone) {
+    WaitForSingleObject(worker->done.get(), INFINITE);  // set right after its state: a moment
+    return false;
+  }
+  anyAbandoned = true;
+  return true;
 }
 
 DWORD WINAPI ReleaseObject(void* object) {
@@ -112,27 +116,19 @@ void PostDeferred() {
 
 bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result) {
   Worker* worker = TakeWorker();
-  Deadline deadline{worker, scoped::Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr))};
-  HANDLE timer = nullptr;
-  if (worker != nullptr) worker->state = kBusy;
-  if (worker == nullptr || !deadline.passed ||
-      !CreateTimerQueueTimer(&timer, nullptr, PassDeadline, &deadline, boundMs, 0, WT_EXECUTEONLYONCE)) {
-    if (worker != nullptr) idleWorkers.push_back(worker);
-    // Without a thread or a timer to spare the call is still made, unbounded, rather than skipped.
+  if (worker == nullptr) {
+    // Without a thread to spare the call is still made, unbounded, rather than skipped.
     *result = call();
     return true;
   }
   worker->call = std::move(call);
   worker->afterLateReturn = std::move(afterLateReturn);
+  worker->state = kBusy;
   SetEvent(worker->wake.get());
   ++waitDepth;
-  const bool returned = WaitServingSentMessages(worker->done.get(), deadline.passed.get());
-  DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // waits for its callback to end
+  const bool returned = WaitServingSentMessages(worker->done.get(), boundMs) || !Abandon(worker);
   if (--waitDepth == 0) PostDeferred();
-  if (!returned) {
-    anyAbandoned = true;
-    return false;
-  }
+  if (!returned) return false;
   *result = worker->result;
   worker->call = nullptr;
   worker->afterLateReturn = nullptr;

@@ -364,6 +364,8 @@ TEST_F(StalledDriver, ReleasingOrReopeningAStalledDeviceReturnsWithinTheLimit) {
 TEST(BoundedCall, ServesSentMessagesOnlyAndGivesUpAtTheBound) {
   static int sent = 0, posted = 0;
   static bool servedWhileWaiting = false;
+  sent = posted = 0;
+  servedWhileWaiting = false;
   WNDCLASSW windowClass{};
   windowClass.lpszClassName = L"BoundedCallTest";
   windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
@@ -389,11 +391,13 @@ TEST(BoundedCall, ServesSentMessagesOnlyAndGivesUpAtTheBound) {
   AppTest::Pump(50);
   EXPECT_EQ(posted, 1);
   // A stream of sent messages does not stretch the wait; the late return is the worker's own.
-  std::atomic<bool> flooding{true}, flooded{false};
-  std::thread flood([&flooding, &flooded, window] {
+  std::atomic<bool> flooding{true};
+  std::atomic<int> flooders{2};
+  const auto floodUntilTold = [&flooding, &flooders, window] {
     while (flooding) SendMessageW(window, WM_APP + 1, 0, 0);
-    flooded = true;
-  });
+    --flooders;
+  };
+  std::thread flood(floodUntilTold), secondFlood(floodUntilTold);
   HANDLE lateReturnSeen = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   DWORD lateThread = 0;
   EXPECT_FALSE(CallWithin(
@@ -408,8 +412,9 @@ TEST(BoundedCall, ServesSentMessagesOnlyAndGivesUpAtTheBound) {
       },
       &result));
   flooding = false;
-  while (!flooded) AppTest::Pump(10);
+  while (flooders > 0) AppTest::Pump(10);
   flood.join();
+  secondFlood.join();
   EXPECT_EQ(WaitForSingleObject(lateReturnSeen, 5000), WAIT_OBJECT_0);
   EXPECT_NE(lateThread, GetCurrentThreadId());
   CloseHandle(lateReturnSeen);
