@@ -4,6 +4,8 @@
 #include "capture/bounded_call.h"
 #include "capture/capture_device.h"
 
+using Microsoft::WRL::ComPtr;
+
 GraphParts::~GraphParts() {
   TearDownGraph(*this);
   ReleaseAll();
@@ -61,6 +63,12 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
     TakePartsBack(&here);
     return result;
   }
+  // Once the driver's calls have returned, the renderer's last release calls no driver: it destroys
+  // the renderer's Direct3D device, which belongs on the thread that drew with it (on another, a
+  // rendering context is made first, 4-5 ms under Wine, and that thread keeps graphics state for as
+  // long as it lives). This thread keeps a reference for it; after a stall that reference goes the
+  // way of the rest of the graph.
+  ComPtr<IBaseFilter> drawing = renderer;
   LendParts(parts);
   HRESULT result = E_FAIL;
   if (CallWithin(
@@ -69,6 +77,7 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
     delete parts;
     return result;
   }
+  ReleaseOffThisThread(drawing.Detach());
   built = 0;
   stalled = true;
   return HRESULT_FROM_WIN32(ERROR_TIMEOUT);

@@ -74,17 +74,11 @@ void TearDownGraph(GraphParts& parts) {
   parts.windowless.Reset();
 }
 
-// Every driver call of the teardown within one bound, or all of it abandoned together. Once those
-// calls have returned, the renderer's last release calls no driver: it destroys the renderer's
-// Direct3D device, which is cheapest on the thread that drew with it (on another, a rendering
-// context is made first: 4-5 ms under Wine, doubling the close), so this thread keeps a reference
-// for it. After a stall that reference goes the way of the rest of the graph.
+// Every driver call of the teardown within one bound, or all of it abandoned together.
 void CaptureDevice::TearDown() {
-  ComPtr<IBaseFilter> drawing = renderer;
   CallOnGraph(kTearDownBound, [](GraphParts& parts) {
     TearDownGraph(parts);
     return S_OK;
   });
   built = 0;
-  if (stalled) ReleaseOffThisThread(drawing.Detach());
 }

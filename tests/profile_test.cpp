@@ -65,7 +65,8 @@ TEST(Profile, MistakesNameTheirLineAndYieldNoDevice) {
       {L"[device]\nlie = Route 1 E_FAIL\n", L"line 2: lie takes: Method call-number KIND [program]"},
       {L"[device]\nfail = Stop 1 E_FAIL\n", L"line 2: fail takes: Method call-number HRESULT [program]"},
       {L"[device]\nstall-after = -1\n", L"line 2: stall-after takes a frame count"},
-      {L"[device]\nblock-in = stop\n", L"line 2: block-in must be pause or run"},
+      {L"[device]\nblock-in = sideways\n", L"line 2: block-in takes: pause|run|stop|disconnect [MILLISECONDS]"},
+      {L"[device]\nblock-in = run 0\n", L"line 2: block-in takes: pause|run|stop|disconnect [MILLISECONDS]"},
       {L"[device]\ncrossbar = A: Composite<B.0 -> VideoDecoder\n", L"crossbar input fed by unknown crossbar output B"},
       {L"[device]\ndefault-format = 9\n", L"default-format is beyond the formats"},
   };
