@@ -191,10 +191,13 @@ void HandleGraphEvents(HWND window) {
       CloseIfStillCurrent(device.Get());
     }
     events->FreeEventParams(code, first, second);
+    // A graph left to a stuck driver's worker is not called from here again, nor finally released.
+    if (device->IsStalled()) {
+      ReleaseOffThisThread(events.Detach());
+      return;
+    }
   }
   if (taken == kEventBatch) PostMessageW(window, WM_GRAPH_EVENT, 0, 0);
-  // A graph left to a stuck driver's worker must not see its last release on this thread.
-  if (device->IsStalled()) ReleaseOffThisThread(events.Detach());
 }
 
 void HandleSysColorChange(HWND window) {
