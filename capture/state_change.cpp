@@ -71,8 +71,13 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
   ComPtr<IBaseFilter> drawing = renderer;
   LendParts(parts);
   HRESULT result = E_FAIL;
+  // Whatever a late call drew before the clean-up stopped it goes too: the window is painted again.
+  const auto undoLateCall = [parts, window = videoWindow] {
+    delete parts;
+    if (window != nullptr) InvalidateRect(window, nullptr, TRUE);
+  };
   if (CallWithin(
-          boundMs, [parts, step] { return step(*parts); }, [parts] { delete parts; }, &result)) {
+          boundMs, [parts, step] { return step(*parts); }, undoLateCall, &result)) {
     TakePartsBack(parts);
     delete parts;
     return result;

@@ -44,9 +44,22 @@ bool AwaitTheWait() {
   return false;
 }
 
+// Starts `body` on another thread and returns once it runs: a busy machine can start a thread late,
+// after the wait it is meant to act in.
+template <typename Body>
+std::thread Started(Body body) {
+  std::atomic<bool> running{false};
+  std::thread thread([&running, body] {
+    running = true;
+    body();
+  });
+  while (!running) Sleep(1);
+  return thread;
+}
+
 // A colour change that another thread sends halfway through the wait for a stuck driver.
 std::thread ColourChangeMidway(bool* sent) {
-  return std::thread([sent] {
+  return Started([sent] {
     if (!(*sent = AwaitTheWait())) return;
     Sleep(1000);
     SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
@@ -228,7 +241,7 @@ TEST_F(StalledDriver, ACommandSentDuringAStalledWaitRunsAfterIt) {
   watchdog::Step("Help > About sent by another thread during a stalled colour change");
   ModalDriver answers = Respond();
   bool sentDuringTheWait = false;
-  std::thread sender([&sentDuringTheWait] {
+  std::thread sender = Started([&sentDuringTheWait] {
     sentDuringTheWait = AwaitTheWait();
     SendMessageW(g_mainWindow, WM_COMMAND, CMD_ABOUT, 0);
     sentDuringTheWait = sentDuringTheWait && WaitingForBoundedCall();
@@ -253,7 +266,7 @@ TEST_F(StalledDriver, AResizeDuringAWaitIsLaidOutAfterItWithoutTouchingTheRender
   ASSERT_TRUE(Select(L"Slow to stop"));
   watchdog::Step("a resize sent while a colour change waits for a slow stop");
   LONG rendererCallsDuringTheResize = -1;
-  std::thread resizer([&renderers, &rendererCallsDuringTheResize] {
+  std::thread resizer = Started([&renderers, &rendererCallsDuringTheResize] {
     if (!AwaitTheWait()) return;
     const LONG before = renderers.windowlessCalls;
     SetWindowPos(g_mainWindow, nullptr, 0, 0, 500, 260, SWP_NOMOVE | SWP_NOZORDER);

@@ -41,7 +41,8 @@ void Disconnect(PinBase* pin) {
   pin->Disconnect();
 }
 
-// Devices that were slow once in this process; by name, as a new filter is bound for each use.
+// Devices that were slow once in this process, by name and settings (a registered device's name
+// may live outside its stored settings), as a new filter is bound for each use.
 std::mutex slowDevicesLock;
 std::set<std::wstring> slowDevices;
 std::atomic<bool> detachWaits{false};
@@ -190,7 +191,7 @@ void CaptureFilter::BlockAt(BlockIn place) {
   if (profile_.blockForMs == 0) Hang();
   {
     std::lock_guard<std::mutex> guard(slowDevicesLock);
-    if (!slowDevices.insert(profile_.name).second) return;
+    if (!slowDevices.insert(profile_.name + L"\n" + profile_.text).second) return;
   }
   Sleep(profile_.blockForMs);
 }
