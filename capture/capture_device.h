@@ -82,8 +82,7 @@ class CaptureDevice : public IUnknown {
   // Runs `step` on the graph's parts on a worker, within `boundMs`. Past the bound the parts stay
   // with the worker, this device holds none of them, and it is stalled.
   HRESULT CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step);
-  void LendParts(GraphParts* to);
-  void TakePartsBack(GraphParts* from);
+  void ExchangeParts(GraphParts* parts);
   // The page sources of the Controls commands, each as its ISpecifyPropertyPages and the object
   // the frame is given.
   HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);

@@ -24,29 +24,21 @@ void GraphParts::ReleaseAll() {
 }
 
 // Swapped, not move-assigned: some toolchains' ComPtr copies on move assignment, which would
-// leave this device holding what it lends. The receiving side is always empty here.
-void CaptureDevice::LendParts(GraphParts* to) {
-  to->graph.Swap(graph);
-  to->builder.Swap(builder);
-  to->control.Swap(control);
-  to->captureFilter.Swap(captureFilter);
-  to->capturePin.Swap(capturePin);
-  to->renderer.Swap(renderer);
-  to->windowless.Swap(windowless);
-  to->events.Swap(events);
-  to->crossbarRouter = std::move(crossbarRouter);
-}
-
-void CaptureDevice::TakePartsBack(GraphParts* from) {
-  graph.Swap(from->graph);
-  builder.Swap(from->builder);
-  control.Swap(from->control);
-  captureFilter.Swap(from->captureFilter);
-  capturePin.Swap(from->capturePin);
-  renderer.Swap(from->renderer);
-  windowless.Swap(from->windowless);
-  events.Swap(from->events);
-  crossbarRouter = std::move(from->crossbarRouter);
+// leave this device holding what it lends. One side is always empty, so the same exchange lends
+// the parts and takes them back.
+void CaptureDevice::ExchangeParts(GraphParts* parts) {
+  graph.Swap(parts->graph);
+  builder.Swap(parts->builder);
+  control.Swap(parts->control);
+  captureFilter.Swap(parts->captureFilter);
+  capturePin.Swap(parts->capturePin);
+  renderer.Swap(parts->renderer);
+  windowless.Swap(parts->windowless);
+  events.Swap(parts->events);
+  CrossbarRouter routes;
+  routes = std::move(crossbarRouter);
+  crossbarRouter = std::move(parts->crossbarRouter);
+  parts->crossbarRouter = std::move(routes);
 }
 
 // The graph is lent to the worker for the call, so that this thread holds nothing of it should the
@@ -58,9 +50,9 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
   auto* parts = captureFilter != nullptr ? new (std::nothrow) GraphParts : nullptr;
   if (parts == nullptr) {
     GraphParts here;
-    LendParts(&here);
+    ExchangeParts(&here);
     const HRESULT result = step(here);
-    TakePartsBack(&here);
+    ExchangeParts(&here);
     return result;
   }
   // Once the driver's calls have returned, the renderer's last release calls no driver: it destroys
@@ -69,7 +61,7 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
   // long as it lives). This thread keeps a reference for it; after a stall that reference goes the
   // way of the rest of the graph.
   ComPtr<IBaseFilter> drawing = renderer;
-  LendParts(parts);
+  ExchangeParts(parts);
   HRESULT result = E_FAIL;
   // Whatever a late call drew before the clean-up stopped it goes too: the window is painted again.
   const auto undoLateCall = [parts, window = videoWindow] {
@@ -78,7 +70,7 @@ HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(Gr
   };
   if (CallWithin(
           boundMs, [parts, step] { return step(*parts); }, undoLateCall, &result)) {
-    TakePartsBack(parts);
+    ExchangeParts(parts);
     delete parts;
     return result;
   }
