@@ -209,6 +209,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"startup" && argc == 3) result = Startup(program);
   if (mode == L"listing") result = Listing();
   if (result == 2) Usage();
+  simcamtest::RestoreKit();
   std::fflush(stdout);
   // Ends here: the platform's teardown of a running renderer is not what is measured.
   ExitProcess(static_cast<UINT>(result));

@@ -339,13 +339,14 @@ TEST_F(Shell, InputsListsConnectorNamesSortedAndRoutesAtOnce) {
 
 TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
   HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN));
+  openedDocuments.clear();
   for (WPARAM key : {WPARAM{0}, WPARAM{'?'}, WPARAM{'/'}}) {
     std::wstring caption;
     ModalDriver driver([&](HWND box) {
       wchar_t text[64];
       GetWindowTextW(box, text, 64);
       caption = text;
-      SendMessageW(box, WM_COMMAND, IDC_WEB_BUTTON, 0);  // no browser here: must not hang
+      SendMessageW(box, WM_COMMAND, IDC_WEB_BUTTON, 0);
       EXPECT_TRUE(IsWindowVisible(box)) << "the box stays open";
       modaltest::PressButton(box, IDOK);
       return true;
@@ -365,6 +366,8 @@ TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
     }
     EXPECT_EQ(caption, L"About VANTORQ-MIRAsee");
   }
+  EXPECT_EQ(openedDocuments, std::vector<std::wstring>(3, L"https://www.example.com/mirasee/"))
+      << "the web site button";
 }
 
 TEST_F(Shell, AboutClosesWithEscapeAndWithItsCloseButton) {

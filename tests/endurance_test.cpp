@@ -7,7 +7,7 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "tests/support/app_fixture.h"
@@ -55,8 +55,9 @@ Footprint Measure() {
 }
 
 int Cycles() {
-  const char* text = std::getenv("MIRASEE_ENDURANCE_CYCLES");
-  const int cycles = text != nullptr ? std::atoi(text) : 0;
+  wchar_t text[16] = L"";
+  GetEnvironmentVariableW(L"MIRASEE_ENDURANCE_CYCLES", text, 16);
+  const int cycles = static_cast<int>(std::wcstol(text, nullptr, 10));
   return cycles > 0 ? cycles : 25;
 }
 

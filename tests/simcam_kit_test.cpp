@@ -75,18 +75,18 @@ TEST_F(SimCamKit, SetFormatChangesWhatIsStreamed) {
   ASSERT_EQ(config->GetNumberOfCapabilities(&count, &size), S_OK);
   EXPECT_EQ(count, 2);
   EXPECT_EQ(size, static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)));
-  AM_MEDIA_TYPE* small = nullptr;
+  AM_MEDIA_TYPE* smaller = nullptr;
   VIDEO_STREAM_CONFIG_CAPS caps;
-  ASSERT_EQ(config->GetStreamCaps(1, &small, reinterpret_cast<BYTE*>(&caps)), S_OK);
+  ASSERT_EQ(config->GetStreamCaps(1, &smaller, reinterpret_cast<BYTE*>(&caps)), S_OK);
   EXPECT_EQ(caps.MaxOutputSize.cx, 320);
-  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(small->pbFormat);
+  auto* info = reinterpret_cast<VIDEOINFOHEADER*>(smaller->pbFormat);
   info->bmiHeader.biWidth = 352;  // not offered
-  EXPECT_EQ(config->SetFormat(small), VFW_E_INVALIDMEDIATYPE);
+  EXPECT_EQ(config->SetFormat(smaller), VFW_E_INVALIDMEDIATYPE);
   info->bmiHeader.biWidth = 320;
   info->AvgTimePerFrame = 666666;  // 15 fps: below the offered rate is fine
-  EXPECT_EQ(config->SetFormat(small), S_OK);
-  CoTaskMemFree(small->pbFormat);
-  CoTaskMemFree(small);
+  EXPECT_EQ(config->SetFormat(smaller), S_OK);
+  CoTaskMemFree(smaller->pbFormat);
+  CoTaskMemFree(smaller);
 
   PreviewGraph preview(capture.Get(), window.handle());
   ASSERT_EQ(preview.result, S_OK);

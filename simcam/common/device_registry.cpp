@@ -57,10 +57,20 @@ HRESULT RegisterFilterClass(const std::wstring& dllPath) { return CallDllEntry(d
 
 HRESULT UnregisterFilterClass(const std::wstring& dllPath) { return CallDllEntry(dllPath, "DllUnregisterServer"); }
 
-std::wstring InstanceName(unsigned number) {
+std::wstring RegisteredFilterDll() {
+  wchar_t clsid[64];
+  StringFromGUID2(kFilterClsid, clsid, 64);
+  scoped::RegistryKey server;
+  std::wstring dll;
+  if (OpenClassesKey(std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32", KEY_READ, &server) == ERROR_SUCCESS)
+    ReadString(server.get(), nullptr, &dll);
+  return dll;
+}
+
+std::wstring InstanceName(unsigned number, const std::wstring& prefix) {
   std::wstring digits = std::to_wstring(number);
   if (digits.size() < 4) digits.insert(0, 4 - digits.size(), L'0');
-  return kInstancePrefix + digits;
+  return prefix + digits;
 }
 
 HRESULT RegisterDevice(const std::wstring& instance, const DeviceProfile& device) {
@@ -95,7 +105,7 @@ HRESULT UnregisterDevice(const std::wstring& instance) {
   return mapper->UnregisterFilter(&CLSID_VideoInputDeviceCategory, instance.c_str(), kFilterClsid);
 }
 
-std::vector<RegisteredDevice> ListDevices() {
+std::vector<RegisteredDevice> ListDevices(const std::wstring& prefix) {
   std::vector<RegisteredDevice> devices;
   scoped::RegistryKey instances;
   if (OpenClassesKey(CategoryInstancesKey(), KEY_READ, &instances) != ERROR_SUCCESS) return devices;
@@ -104,6 +114,7 @@ std::vector<RegisteredDevice> ListDevices() {
     DWORD length = 256;
     if (RegEnumKeyExW(instances.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
       break;
+    if (std::wcsncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
     scoped::RegistryKey device;
     std::wstring profile;
     if (OpenClassesKey(CategoryInstancesKey() + L"\\" + name, KEY_READ, &device) != ERROR_SUCCESS) continue;
@@ -119,9 +130,9 @@ std::vector<RegisteredDevice> ListDevices() {
   return devices;
 }
 
-HRESULT UnregisterAllDevices() {
+HRESULT UnregisterAllDevices(const std::wstring& prefix) {
   HRESULT result = S_OK;
-  for (const RegisteredDevice& device : ListDevices()) {
+  for (const RegisteredDevice& device : ListDevices(prefix)) {
     const HRESULT hr = UnregisterDevice(device.instance);
     if (FAILED(hr)) result = hr;
   }

@@ -23,16 +23,19 @@ struct RegisteredDevice {
 // Registers the filter class of the kit's DLL at `dllPath` (through its DllRegisterServer).
 HRESULT RegisterFilterClass(const std::wstring& dllPath);
 HRESULT UnregisterFilterClass(const std::wstring& dllPath);
+// The DLL the filter class is registered to, empty when it is not registered.
+std::wstring RegisteredFilterDll();
 
 // A video input device served by the kit, under the instance name `instance`.
 HRESULT RegisterDevice(const std::wstring& instance, const DeviceProfile& device);
 HRESULT UnregisterDevice(const std::wstring& instance);
-// The kit's devices in the order the system device enumerator lists them.
-std::vector<RegisteredDevice> ListDevices();
-HRESULT UnregisterAllDevices();
+// The kit's devices whose instance name starts with `prefix`, in the order the system device
+// enumerator lists them.
+std::vector<RegisteredDevice> ListDevices(const std::wstring& prefix = L"");
+HRESULT UnregisterAllDevices(const std::wstring& prefix = L"");
 // Writes `text` as a REG_SZ value, its terminating NUL included (and any NUL inside it kept).
 LSTATUS WriteRegistryString(HKEY key, const wchar_t* value, const std::wstring& text);
 // "SimCam 0007" for 7: instance names sort in registration order.
-std::wstring InstanceName(unsigned number);
+std::wstring InstanceName(unsigned number, const std::wstring& prefix = kInstancePrefix);
 
 }  // namespace simcam

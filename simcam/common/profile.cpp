@@ -224,9 +224,7 @@ bool ApplySetting(const std::wstring& key, const std::wstring& value, DeviceProf
     device->fixedRate = value == L"yes";
   } else if (key == L"advertise") {
     SIZE size{};
-    wchar_t extra = 0;
-    if (std::swscanf(value.c_str(), L"%ldx%ld %lc", &size.cx, &size.cy, &extra) != 2)
-      return *error = L"advertise takes: WxH (any integers)", false;
+    if (!ParseSize(value, &size)) return *error = L"advertise takes: WxH (any integers)", false;
     device->advertised.push_back(size);
   } else if (key == L"default-format") {
     wchar_t* end = nullptr;

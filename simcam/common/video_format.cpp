@@ -30,6 +30,16 @@ BITMAPINFOHEADER HeaderFor(const VideoFormat& format) {
 
 }  // namespace
 
+bool ParseSize(const std::wstring& text, SIZE* size) {
+  const wchar_t* start = text.c_str();
+  wchar_t* end = nullptr;
+  size->cx = std::wcstol(start, &end, 10);
+  if (end == start || *end != L'x') return false;
+  start = end + 1;
+  size->cy = std::wcstol(start, &end, 10);
+  return end != start && *end == L'\0';
+}
+
 bool ParseVideoFormat(const std::wstring& text, VideoFormat* format) {
   std::wistringstream words(text);
   std::wstring pixels, size, extra;
@@ -45,12 +55,12 @@ bool ParseVideoFormat(const std::wstring& text, VideoFormat* format) {
     format->pixels = PixelFormat::MJPG;
   else
     return false;
-  long width = 0, height = 0;
-  if (std::swscanf(size.c_str(), L"%ldx%ld", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192 ||
-      height > 8192 || fps <= 0 || fps > 1000)
+  SIZE parsed{};
+  if (!ParseSize(size, &parsed) || parsed.cx <= 0 || parsed.cy <= 0 || parsed.cx > 8192 || parsed.cy > 8192 ||
+      fps <= 0 || fps > 1000)
     return false;
-  format->width = width;
-  format->height = height;
+  format->width = parsed.cx;
+  format->height = parsed.cy;
   format->fps = fps;
   format->videoInfo2 = false;
   if (words >> extra) {

@@ -20,6 +20,8 @@ struct VideoFormat {
 
 // "RGB24 640x480 30" with an optional trailing "vih2"; false when the text is not a format.
 bool ParseVideoFormat(const std::wstring& text, VideoFormat* format);
+// "WxH": two integers of any sign and nothing else.
+bool ParseSize(const std::wstring& text, SIZE* size);
 GUID SubtypeOf(PixelFormat pixels);
 WORD BitCountOf(PixelFormat pixels);
 DWORD ImageSizeOf(const VideoFormat& format);

@@ -1,5 +1,6 @@
 #include "simcam/filter/capture_filter.h"
 
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <string>
@@ -222,7 +223,7 @@ STDMETHODIMP CaptureFilter::GetStats(StreamStats* stats) {
   std::wstring name;
   DWORD colour = 0;
   routing_->RoutedPicture(&name, &colour);
-  wcsncpy(stats->routedInput, name.c_str(), 63);
+  stats->routedInput[name.copy(stats->routedInput, std::size(stats->routedInput) - 1)] = L'\0';
   return S_OK;
 }
 

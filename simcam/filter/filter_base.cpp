@@ -1,6 +1,5 @@
 #include "simcam/filter/filter_base.h"
 
-#include <cwchar>
 #include <new>
 
 #include "simcam/common/device_registry.h"
@@ -120,8 +119,7 @@ IPin* FilterBase::OtherPin(IPin* pin) {
 STDMETHODIMP FilterBase::QueryFilterInfo(FILTER_INFO* info) {
   if (info == nullptr) return E_POINTER;
   std::lock_guard<std::mutex> guard(lock_);
-  std::wcsncpy(info->achName, name_.c_str(), MAX_FILTER_NAME - 1);
-  info->achName[MAX_FILTER_NAME - 1] = L'\0';
+  info->achName[name_.copy(info->achName, MAX_FILTER_NAME - 1)] = L'\0';
   info->pGraph = graph_;
   if (graph_ != nullptr) graph_->AddRef();
   return S_OK;

@@ -199,8 +199,7 @@ STDMETHODIMP PinBase::QueryPinInfo(PIN_INFO* info) {
       filter_->AddRef();
     }
     info->dir = direction_;
-    std::wcsncpy(info->achName, id_.c_str(), MAX_PIN_NAME - 1);
-    info->achName[MAX_PIN_NAME - 1] = L'\0';
+    info->achName[id_.copy(info->achName, MAX_PIN_NAME - 1)] = L'\0';
     return S_OK;
   });
 }

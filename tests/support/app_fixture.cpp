@@ -1,16 +1,34 @@
 #include "tests/support/app_fixture.h"
 
+#include <memory>
+
 #include "app/gdiplus_api.h"
 #include "app/layout.h"
 #include "res/resource.h"
 #include "tests/support/capture_device_internals.h"
+#include "tests/support/import_spy.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
 namespace apptest {
+namespace {
+
+HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR, LPCWSTR document, LPCWSTR, LPCWSTR, INT) {
+  AppTest::openedDocuments.push_back(document != nullptr ? document : L"");
+  return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));  // above 32: opened
+}
+
+std::unique_ptr<importspy::ImportSpy> g_shellSpy;
+
+}  // namespace
+
+std::vector<std::wstring> AppTest::openedDocuments;
 
 void AppTest::SetUpTestSuite() {
+  g_shellSpy =
+      std::make_unique<importspy::ImportSpy>("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&RecordOpen));
+  ASSERT_TRUE(g_shellSpy->installed());
   ASSERT_TRUE(simcamtest::InstallKit());
   Gdiplus::GdiplusStartupInput startup;
   Gdiplus::GdiplusStartup(&g_gdiplusToken, &startup, nullptr);
@@ -31,6 +49,7 @@ void AppTest::TearDownTestSuite() {
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
   }
   Gdiplus::GdiplusShutdown(g_gdiplusToken);
+  g_shellSpy.reset();
 }
 
 void AppTest::SetUp() {

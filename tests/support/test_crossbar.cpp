@@ -91,8 +91,8 @@ STDMETHODIMP TestCrossbar::QueryInterface(REFIID iid, void** object) {
   return S_OK;
 }
 
-STDMETHODIMP TestCrossbar::EnumPins(IEnumPins** pins) {
-  *pins = new PinEnumerator(this);
+STDMETHODIMP TestCrossbar::EnumPins(IEnumPins** enumerator) {
+  *enumerator = new PinEnumerator(this);
   return S_OK;
 }
 

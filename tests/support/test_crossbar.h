@@ -88,7 +88,7 @@ class TestCrossbar : public IBaseFilter, public IAMCrossbar {
   STDMETHODIMP GetState(DWORD, FILTER_STATE*) override { return E_NOTIMPL; }
   STDMETHODIMP SetSyncSource(IReferenceClock*) override { return S_OK; }
   STDMETHODIMP GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumPins(IEnumPins** pins) override;
+  STDMETHODIMP EnumPins(IEnumPins** enumerator) override;
   STDMETHODIMP FindPin(LPCWSTR, IPin**) override { return E_NOTIMPL; }
   STDMETHODIMP QueryFilterInfo(FILTER_INFO*) override { return E_NOTIMPL; }
   STDMETHODIMP JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return S_OK; }

@@ -43,8 +43,8 @@ class TestPinEnumerator : public Counted<IEnumPins> {
 
 }  // namespace
 
-TestPin::TestPin(PIN_DIRECTION direction, std::wstring id, GUID category)
-    : direction(direction), id(std::move(id)), category(category) {}
+TestPin::TestPin(PIN_DIRECTION pinDirection, std::wstring pinId, GUID pinCategory)
+    : direction(pinDirection), id(std::move(pinId)), category(pinCategory) {}
 
 STDMETHODIMP TestPin::QueryInterface(REFIID iid, void** object) {
   *object = nullptr;
@@ -85,8 +85,7 @@ STDMETHODIMP TestPin::QueryPinInfo(PIN_INFO* info) {
   info->pFilter = owner;
   if (owner != nullptr) owner->AddRef();
   info->dir = direction;
-  wcsncpy(info->achName, id.c_str(), MAX_PIN_NAME - 1);
-  info->achName[MAX_PIN_NAME - 1] = L'\0';
+  info->achName[id.copy(info->achName, MAX_PIN_NAME - 1)] = L'\0';
   return queryPinInfoResult;
 }
 

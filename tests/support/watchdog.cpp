@@ -35,6 +35,11 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
   return TRUE;
 }
 
+bool WriteAll(HANDLE file, const void* bytes, size_t count) {
+  DWORD written = 0;
+  return WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
+}
+
 bool SaveBitmap(const wchar_t* path, HBITMAP bitmap, HDC context, int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
@@ -45,13 +50,11 @@ bool SaveBitmap(const wchar_t* path, HBITMAP bitmap, HDC context, int width, int
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
   file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* out = _wfopen(path, L"wb");
-  if (out == nullptr) return false;
-  const bool written = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-                       std::fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 &&
-                       std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
-  std::fclose(out);
-  return written;
+  const HANDLE created = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return false;
+  scoped::Handle out(created);
+  return WriteAll(out.get(), &file, sizeof(file)) && WriteAll(out.get(), &info.bmiHeader, sizeof(BITMAPINFOHEADER)) &&
+         WriteAll(out.get(), pixels.data(), pixels.size());
 }
 
 void SaveScreenshot() {
