@@ -131,6 +131,7 @@ bool HandleDuringWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, L
     case WM_CLOSE:
     case WM_SYSCOMMAND:
     case WM_SYSCOLORCHANGE:
+    case WM_DISPLAYCHANGE:
     case WM_SIZE:
       DeferUntilWaitEnds(window, message, wParam, lParam);
       *result = 0;
@@ -211,6 +212,14 @@ void HandleSysColorChange(HWND window) {
   CloseIfStillCurrent(device.Get());
 }
 
+// The windowless renderer must hear of every display change (resolution, docking, a remote
+// session reconnecting), or its picture can stay black or frozen on the new surface.
+void HandleDisplayChange() {
+  if (g_currentDevice != nullptr)
+    if (const auto windowless = g_currentDevice->GetWindowlessControl()) windowless->DisplayModeChanged();
+  RefreshVideoArea();
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (WaitingForBoundedCall() && HandleDuringWait(window, message, wParam, lParam, &result)) return result;
@@ -228,6 +237,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return EraseVideoBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_SYSCOLORCHANGE:
       HandleSysColorChange(window);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      HandleDisplayChange();
       return 0;
     case WM_COMMAND:
       return HandleCommand(window, wParam) ? 0 : DefWindowProcW(window, message, wParam, lParam);

@@ -140,7 +140,7 @@ bool WaitingForBoundedCall() { return waitDepth > 0; }
 
 void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   // A layout or colour change redone once is redone for all of its kind.
-  const bool idempotent = message == WM_SIZE || message == WM_SYSCOLORCHANGE;
+  const bool idempotent = message == WM_SIZE || message == WM_SYSCOLORCHANGE || message == WM_DISPLAYCHANGE;
   for (const MSG& queued : deferred)
     if (idempotent && queued.hwnd == window && queued.message == message) return;
   MSG held{};

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "tests/support/app_fixture.h"
+#include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
@@ -85,6 +86,19 @@ TEST_F(Layout, ResizingLetterboxesIntoTheNewClientArea) {
   ShowWindow(g_mainWindow, SW_RESTORE);
   Pump(100);
   EXPECT_NE(g_currentDevice, nullptr) << "minimising and restoring keeps the preview";
+}
+
+TEST_F(Layout, ADisplayChangeReachesTheRendererAndLaysThePictureOutAgain) {
+  platformdouble::ClassDouble renderers(CLSID_VideoMixingRenderer9);
+  ASSERT_TRUE(renderers.registered());
+  Register({Device(L"Vga", L"format = RGB24 640x480 30")});
+  ASSERT_TRUE(Select(L"Vga"));
+  RECT source{0, 0, 640, 480}, elsewhere{0, 0, 64, 48};
+  g_currentDevice->GetWindowlessControl()->SetVideoPosition(&source, &elsewhere);
+  const LONG before = renderers.displayModeChanges;
+  SendMessageW(g_mainWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
+  EXPECT_EQ(renderers.displayModeChanges - before, 1);
+  EXPECT_EQ(Destination(), (Box{0, 0, 640, 480}));
 }
 
 TEST_F(Layout, WithoutDeviceTheWholeClientAreaIsBlack) {

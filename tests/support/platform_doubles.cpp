@@ -10,8 +10,8 @@ namespace {
 // unless a fault is set; every other interface is the inner object's.
 class Outer final : public IMediaControl, public IVMRWindowlessControl9, public IVMRMonitorConfig9 {
  public:
-  Outer(const Faults* faults, std::atomic<LONG>* windowlessCalls)
-      : faults_(faults), windowlessCalls_(windowlessCalls) {}
+  Outer(const Faults* faults, std::atomic<LONG>* windowlessCalls, std::atomic<LONG>* displayModeChanges)
+      : faults_(faults), windowlessCalls_(windowlessCalls), displayModeChanges_(displayModeChanges) {}
 
   HRESULT Aggregate(IClassFactory* real) { return real->CreateInstance(Self(), IID_PPV_ARGS(&inner_)); }
 
@@ -90,7 +90,10 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
   STDMETHODIMP SetAspectRatioMode(DWORD mode) override { return Windowless()->SetAspectRatioMode(mode); }
   STDMETHODIMP SetVideoClippingWindow(HWND window) override { return Windowless()->SetVideoClippingWindow(window); }
   STDMETHODIMP RepaintVideo(HWND window, HDC context) override { return Windowless()->RepaintVideo(window, context); }
-  STDMETHODIMP DisplayModeChanged() override { return Windowless()->DisplayModeChanged(); }
+  STDMETHODIMP DisplayModeChanged() override {
+    ++*displayModeChanges_;
+    return Windowless()->DisplayModeChanged();
+  }
   STDMETHODIMP GetCurrentImage(BYTE** image) override { return Windowless()->GetCurrentImage(image); }
   STDMETHODIMP SetBorderColor(COLORREF colour) override { return Windowless()->SetBorderColor(colour); }
   STDMETHODIMP GetBorderColor(COLORREF* colour) override { return Windowless()->GetBorderColor(colour); }
@@ -138,6 +141,7 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
 
   const Faults* faults_;
   std::atomic<LONG>* windowlessCalls_;
+  std::atomic<LONG>* displayModeChanges_;
   LONG references_ = 1;
   ComPtr<IUnknown> inner_;
   IMediaControl* control_ = nullptr;
@@ -168,7 +172,7 @@ class Factory final : public IClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (FAILED(owner_->faults.create)) return owner_->faults.create;
-    auto* created = new Outer(&owner_->faults, &owner_->windowlessCalls);
+    auto* created = new Outer(&owner_->faults, &owner_->windowlessCalls, &owner_->displayModeChanges);
     HRESULT hr = created->Aggregate(real_.Get());
     if (SUCCEEDED(hr)) hr = created->QueryInterface(iid, object);
     if (SUCCEEDED(hr)) ++owner_->created;

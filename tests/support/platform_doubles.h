@@ -38,7 +38,8 @@ class ClassDouble {
 
   Faults faults;
   LONG created = 0;
-  std::atomic<LONG> windowlessCalls{0};  // every IVMRWindowlessControl9 call, from any thread
+  std::atomic<LONG> windowlessCalls{0};     // every IVMRWindowlessControl9 call, from any thread
+  std::atomic<LONG> displayModeChanges{0};  // of them, DisplayModeChanged
 
  private:
   Microsoft::WRL::ComPtr<IClassFactory> factory_;
