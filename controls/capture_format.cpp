@@ -37,10 +37,13 @@ DWORD ColourTableEntries(WORD bitDepth) {
 
 constexpr long long kMaxImageSize = 0xffffffffLL;  // what a 32-bit size field holds
 
-// The bytes of an image whose rows are padded to 32 bits, as its bitmap header states them.
+// The bytes of an image whose rows are padded to 32 bits, as its bitmap header states them; any
+// size a 32-bit field cannot hold is kMaxImageSize + 1, as the product itself could wrap to 0.
 long long PaddedImageSize(LONG width, WORD bitDepth, LONG height) {
-  const long long stride = ((static_cast<long long>(width) * bitDepth + 31) / 8) & ~3LL;
-  return std::llabs(stride * height);
+  const long long stride = std::llabs(((static_cast<long long>(width) * bitDepth + 31) / 8) & ~3LL);
+  const long long rows = std::llabs(static_cast<long long>(height));
+  if (stride != 0 && rows > kMaxImageSize / stride) return kMaxImageSize + 1;
+  return stride * rows;
 }
 
 // A size a picture can have: a claimed size of zero, a negative one or one whose RGB24 image

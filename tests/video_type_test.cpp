@@ -53,6 +53,20 @@ TEST(VideoType, InvalidSizesAndRatesAllocateNothing) {
   EXPECT_EQ(huge, nullptr);
 }
 
+TEST(VideoType, ImageSizesBeyond32BitsAreRefusedAtAnyDepth) {
+  // Rows of 2^33 and 2^34 bytes: their images are exactly 2^64 bytes, 0 once wrapped.
+  const struct {
+    WORD bits;
+    LONG width, height;
+  } cases[] = {{64, 1 << 30, -0x7fffffff - 1}, {0x8000, 1 << 22, 1 << 30}, {32, 0x7fffffff, 0x7fffffff}};
+  for (const auto& item : cases) {
+    std::unique_ptr<BYTE[]> block;
+    DWORD size = 0;
+    EXPECT_EQ(BuildBitmapHeader(MEDIASUBTYPE_ARGB32, item.bits, item.width, item.height, &block, &size), E_INVALIDARG)
+        << item.bits << " bits, " << item.width << " x " << item.height;
+  }
+}
+
 TEST(VideoType, ColourTablesForPalettedRgbAndFourccForOthers) {
   const struct {
     GUID subtype;
