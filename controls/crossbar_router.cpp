@@ -15,6 +15,10 @@ namespace {
 constexpr LONG kFirstAudioConnector = PhysConn_Audio_Tuner;
 // Deeper chains than this are taken for a topology that loops through filters we cannot tell apart.
 constexpr LONG kMaxDepth = 64;
+// Real cards have a handful of inputs; a hostile chain of crossbars, each fed several times by the
+// next, has exponentially many routes. The search keeps the first ones and gives up the rest.
+constexpr size_t kMaxRoutes = 256;
+constexpr LONG kMaxSearchSteps = 4096;
 
 // Calls `visit(position, pin)` for the crossbar filter's pins in enumeration order until it
 // returns true; false when the pins cannot be enumerated or none was chosen.
@@ -47,6 +51,7 @@ CrossbarRouter::~CrossbarRouter() { Reset(); }
 
 HRESULT CrossbarRouter::Build(IPin* analogVideoIn) {
   searchRoot = CrossbarHop{};
+  searchSteps = 0;
   Reset();
   const HRESULT result = analogVideoIn != nullptr ? Search(analogVideoIn, &searchRoot, 0) : E_POINTER;
   Select(0);
@@ -127,6 +132,7 @@ bool CrossbarRouter::OnSearchPath(IAMCrossbar* crossbar, const CrossbarHop* hop)
 
 HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
   const HRESULT notCrossbar = depth > 0 ? S_FALSE : E_FAIL;
+  if (++searchSteps > kMaxSearchSteps) return S_OK;
   ComPtr<IPin> upstream;
   if (input->ConnectedTo(&upstream) != S_OK || upstream == nullptr) return notCrossbar;
   scoped::PinInfo owner;
@@ -166,6 +172,7 @@ HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
 }
 
 HRESULT CrossbarRouter::SaveRoute(const CrossbarHop* outermost) {
+  if (routes.size() >= kMaxRoutes) return S_FALSE;
   const LONG count = outermost->depth + 1;
   Route route(new (std::nothrow) CrossbarHop[static_cast<size_t>(count)]);
   if (route == nullptr) return E_OUTOFMEMORY;

@@ -54,4 +54,5 @@ class CrossbarRouter {
 
   CrossbarHop searchRoot{};
   std::vector<Route> routes;
+  LONG searchSteps = 0;
 };

@@ -191,6 +191,36 @@ TEST(CrossbarRouterCalls, DeepChainsRouteEveryStageAndEndlessOnesAreBounded) {
   }
 }
 
+// 24 crossbars, each fed on both inputs by both outputs of the next: 2^24 routes to the last one's
+// inputs, or, when those are audio only, 2^24 paths that end nowhere.
+TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
+  for (LONG lastInput : {kComposite, kAudioLine}) {
+    std::vector<TestCrossbar*> chain;
+    for (int i = 0; i < 24; ++i) {
+      const LONG type = i == 23 ? lastInput : kComposite;
+      chain.push_back(new TestCrossbar({{type, -1}, {type, -1}}, {{kDecoder, -1}, {kDecoder, -1}}));
+      if (i == 0) continue;
+      for (size_t k = 0; k < 2; ++k) chain[static_cast<size_t>(i) - 1]->FeedFrom(k, chain.back(), k);
+    }
+    AnalogInput analog(chain.front());
+    {
+      CrossbarRouter router;
+      ASSERT_EQ(router.Build(&analog.pin), S_OK);
+      LONG count = 0;
+      router.Count(&count);
+      // The Inputs dialog offers the first 256 found; the window comes back at once.
+      EXPECT_EQ(count, lastInput == kComposite ? 256 : 0);
+    }
+    int visits = 0;
+    for (auto* crossbar : chain) visits += crossbar->pinCountsCalls;
+    EXPECT_LT(visits, 1 << 16) << "a few thousand steps, not millions";
+    for (auto* crossbar : chain) {
+      EXPECT_EQ(crossbar->references(), 1u);
+      delete crossbar;
+    }
+  }
+}
+
 TEST(CrossbarRouterCalls, InputWhosePinCannotBeFoundEndsARouteAndUnknownOutputIsNotFollowed) {
   TestCrossbar* card = SingleCard();
   card->enumeratedPins = 1;  // the output feeding the capture filter is never enumerated
