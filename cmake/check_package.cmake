@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.20)
 # Builds the release ZIP and checks it: exactly the files README.md lists under "Release package",
-# and binaries that import system DLLs only (when OBJDUMP is given).
-# Parameters: CPACK, BUILD (the build folder), CONFIG, README, OBJDUMP (optional), IMPORTS_SCRIPT.
+# binaries that import system DLLs only (when OBJDUMP is given), and binaries whose version
+# resource names them and the release's version (when WINDRES is given).
+# Parameters: CPACK, BUILD (the build folder), CONFIG, README, OBJDUMP and WINDRES (optional),
+# IMPORTS_SCRIPT, VERSION.
 execute_process(COMMAND ${CPACK} -G ZIP -C ${CONFIG} WORKING_DIRECTORY ${BUILD} RESULT_VARIABLE status
                 OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 0)
@@ -58,4 +60,23 @@ if(OBJDUMP)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "a packaged binary imports a DLL that is not a system DLL")
   endif()
+endif()
+
+if(WINDRES)
+  foreach(file IN LISTS found)
+    if(NOT file MATCHES "\\.(exe|dll)$")
+      continue()
+    endif()
+    get_filename_component(name ${file} NAME)
+    execute_process(COMMAND ${WINDRES} -i ${unpacked}/${top}/${file} -O rc OUTPUT_VARIABLE resources
+                    ERROR_VARIABLE resources)
+    foreach(value "\"FileVersion\", \"${VERSION}\"" "\"ProductVersion\", \"${VERSION}\""
+                  "\"OriginalFilename\", \"${name}\"" "\"ProductName\", \"VANTORQ-MIRAsee\"")
+      string(FIND "${resources}" "VALUE ${value}" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "${file}: its version resource lacks ${value}")
+      endif()
+    endforeach()
+  endforeach()
+  message(STATUS "every binary's version resource names it and version ${VERSION}")
 endif()
