@@ -5,13 +5,128 @@ using Microsoft::WRL::ComPtr;
 namespace platformdouble {
 namespace {
 
+// An interface of the controlling object kept apart from it, since it shares method names with
+// IMediaControl: identity and references are the controlling object's, the calls the inner's.
+template <typename Interface>
+class TearOff : public Interface {
+ public:
+  TearOff(IUnknown* outer, ClassDouble* owner) : outer_(outer), owner_(owner) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override { return outer_->QueryInterface(iid, object); }
+  STDMETHODIMP_(ULONG) AddRef() override { return outer_->AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return outer_->Release(); }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return inner->GetTypeInfoCount(count); }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
+    return inner->GetTypeInfo(index, locale, info);
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
+    return inner->GetIDsOfNames(iid, names, count, locale, ids);
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argument) override {
+    return inner->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
+  }
+
+  Interface* inner = nullptr;  // held without a reference, as aggregation asks
+
+ protected:
+  IUnknown* outer_;
+  ClassDouble* owner_;
+};
+
+// The graph's event queue, with the events it hands out and those given back recorded.
+class Events final : public TearOff<IMediaEventEx> {
+ public:
+  using TearOff::TearOff;
+  STDMETHODIMP GetEventHandle(OAEVENT* event) override { return inner->GetEventHandle(event); }
+  STDMETHODIMP GetEvent(long* code, LONG_PTR* first, LONG_PTR* second, long timeout) override {
+    const HRESULT hr = inner->GetEvent(code, first, second, timeout);
+    if (SUCCEEDED(hr)) owner_->eventsTaken.Add({*code, *first, *second});
+    return hr;
+  }
+  STDMETHODIMP WaitForCompletion(long timeout, long* code) override { return inner->WaitForCompletion(timeout, code); }
+  STDMETHODIMP CancelDefaultHandling(long code) override { return inner->CancelDefaultHandling(code); }
+  STDMETHODIMP RestoreDefaultHandling(long code) override { return inner->RestoreDefaultHandling(code); }
+  STDMETHODIMP FreeEventParams(long code, LONG_PTR first, LONG_PTR second) override {
+    owner_->eventsFreed.Add({code, first, second});
+    return inner->FreeEventParams(code, first, second);
+  }
+  STDMETHODIMP SetNotifyWindow(OAHWND window, long message, LONG_PTR data) override {
+    return inner->SetNotifyWindow(window, message, data);
+  }
+  STDMETHODIMP SetNotifyFlags(long flags) override { return inner->SetNotifyFlags(flags); }
+  STDMETHODIMP GetNotifyFlags(long* flags) override { return inner->GetNotifyFlags(flags); }
+};
+
+// The graph's video window (its renderer's), with the calls that hide it recorded.
+class VideoWindow final : public TearOff<IVideoWindow> {
+ public:
+  using TearOff::TearOff;
+  STDMETHODIMP put_Caption(BSTR caption) override { return inner->put_Caption(caption); }
+  STDMETHODIMP get_Caption(BSTR* caption) override { return inner->get_Caption(caption); }
+  STDMETHODIMP put_WindowStyle(long style) override { return inner->put_WindowStyle(style); }
+  STDMETHODIMP get_WindowStyle(long* style) override { return inner->get_WindowStyle(style); }
+  STDMETHODIMP put_WindowStyleEx(long style) override { return inner->put_WindowStyleEx(style); }
+  STDMETHODIMP get_WindowStyleEx(long* style) override { return inner->get_WindowStyleEx(style); }
+  STDMETHODIMP put_AutoShow(long autoShow) override { return inner->put_AutoShow(autoShow); }
+  STDMETHODIMP get_AutoShow(long* autoShow) override { return inner->get_AutoShow(autoShow); }
+  STDMETHODIMP put_WindowState(long state) override { return inner->put_WindowState(state); }
+  STDMETHODIMP get_WindowState(long* state) override { return inner->get_WindowState(state); }
+  STDMETHODIMP put_BackgroundPalette(long palette) override { return inner->put_BackgroundPalette(palette); }
+  STDMETHODIMP get_BackgroundPalette(long* palette) override { return inner->get_BackgroundPalette(palette); }
+  STDMETHODIMP put_Visible(long visible) override {
+    owner_->visible.Add(visible);
+    return inner->put_Visible(visible);
+  }
+  STDMETHODIMP get_Visible(long* visible) override { return inner->get_Visible(visible); }
+  STDMETHODIMP put_Left(long left) override { return inner->put_Left(left); }
+  STDMETHODIMP get_Left(long* left) override { return inner->get_Left(left); }
+  STDMETHODIMP put_Width(long width) override { return inner->put_Width(width); }
+  STDMETHODIMP get_Width(long* width) override { return inner->get_Width(width); }
+  STDMETHODIMP put_Top(long top) override { return inner->put_Top(top); }
+  STDMETHODIMP get_Top(long* top) override { return inner->get_Top(top); }
+  STDMETHODIMP put_Height(long height) override { return inner->put_Height(height); }
+  STDMETHODIMP get_Height(long* height) override { return inner->get_Height(height); }
+  STDMETHODIMP put_Owner(OAHWND owner) override { return inner->put_Owner(owner); }
+  STDMETHODIMP get_Owner(OAHWND* owner) override { return inner->get_Owner(owner); }
+  STDMETHODIMP put_MessageDrain(OAHWND drain) override { return inner->put_MessageDrain(drain); }
+  STDMETHODIMP get_MessageDrain(OAHWND* drain) override { return inner->get_MessageDrain(drain); }
+  STDMETHODIMP get_BorderColor(long* colour) override { return inner->get_BorderColor(colour); }
+  STDMETHODIMP put_BorderColor(long colour) override { return inner->put_BorderColor(colour); }
+  STDMETHODIMP get_FullScreenMode(long* mode) override { return inner->get_FullScreenMode(mode); }
+  STDMETHODIMP put_FullScreenMode(long mode) override { return inner->put_FullScreenMode(mode); }
+  STDMETHODIMP SetWindowForeground(long focus) override { return inner->SetWindowForeground(focus); }
+  STDMETHODIMP NotifyOwnerMessage(OAHWND window, long message, LONG_PTR wParam, LONG_PTR lParam) override {
+    return inner->NotifyOwnerMessage(window, message, wParam, lParam);
+  }
+  STDMETHODIMP SetWindowPosition(long left, long top, long width, long height) override {
+    return inner->SetWindowPosition(left, top, width, height);
+  }
+  STDMETHODIMP GetWindowPosition(long* left, long* top, long* width, long* height) override {
+    return inner->GetWindowPosition(left, top, width, height);
+  }
+  STDMETHODIMP GetMinIdealImageSize(long* width, long* height) override {
+    return inner->GetMinIdealImageSize(width, height);
+  }
+  STDMETHODIMP GetMaxIdealImageSize(long* width, long* height) override {
+    return inner->GetMaxIdealImageSize(width, height);
+  }
+  STDMETHODIMP GetRestorePosition(long* left, long* top, long* width, long* height) override {
+    return inner->GetRestorePosition(left, top, width, height);
+  }
+  STDMETHODIMP HideCursor(long hide) override { return inner->HideCursor(hide); }
+  STDMETHODIMP IsCursorHidden(long* hidden) override { return inner->IsCursorHidden(hidden); }
+};
+
 // The controlling object around the platform's real one (aggregated as `inner_`). It answers
-// IMediaControl, IVMRWindowlessControl9 and IVMRMonitorConfig9 itself, passing every call on
-// unless a fault is set; every other interface is the inner object's.
+// IMediaControl, IVMRWindowlessControl9, IVMRMonitorConfig9, IMediaEventEx and IVideoWindow
+// itself, passing every call on unless a fault is set; every other interface is the inner object's.
 class Outer final : public IMediaControl, public IVMRWindowlessControl9, public IVMRMonitorConfig9 {
  public:
-  Outer(const Faults* faults, std::atomic<LONG>* windowlessCalls)
-      : faults_(faults), windowlessCalls_(windowlessCalls) {}
+  explicit Outer(ClassDouble* owner)
+      : faults_(&owner->faults),
+        windowlessCalls_(&owner->windowlessCalls),
+        events_(Self(), owner),
+        videoWindow_(Self(), owner) {}
 
   HRESULT Aggregate(IClassFactory* real) { return real->CreateInstance(Self(), IID_PPV_ARGS(&inner_)); }
 
@@ -24,6 +139,9 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
     if (iid == IID_IVMRWindowlessControl9)
       return Wrap(iid, &windowless_, static_cast<IVMRWindowlessControl9*>(this), object);
     if (iid == IID_IVMRMonitorConfig9) return Wrap(iid, &monitor_, static_cast<IVMRMonitorConfig9*>(this), object);
+    if (iid == IID_IMediaEventEx) return Wrap(iid, &events_.inner, static_cast<IMediaEventEx*>(&events_), object);
+    if (iid == IID_IVideoWindow)
+      return Wrap(iid, &videoWindow_.inner, static_cast<IVideoWindow*>(&videoWindow_), object);
     return inner_->QueryInterface(iid, object);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
@@ -132,6 +250,8 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
     if (control_ != nullptr) AddRef(), control_->Release();
     if (windowless_ != nullptr) AddRef(), windowless_->Release();
     if (monitor_ != nullptr) AddRef(), monitor_->Release();
+    if (events_.inner != nullptr) AddRef(), events_.inner->Release();
+    if (videoWindow_.inner != nullptr) AddRef(), videoWindow_.inner->Release();
     inner_.Reset();
     delete this;
   }
@@ -143,6 +263,8 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
   IMediaControl* control_ = nullptr;
   IVMRWindowlessControl9* windowless_ = nullptr;
   IVMRMonitorConfig9* monitor_ = nullptr;
+  Events events_;
+  VideoWindow videoWindow_;
 };
 
 class Factory final : public IClassFactory {
@@ -168,7 +290,7 @@ class Factory final : public IClassFactory {
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (FAILED(owner_->faults.create)) return owner_->faults.create;
-    auto* created = new Outer(&owner_->faults, &owner_->windowlessCalls);
+    auto* created = new Outer(owner_);
     HRESULT hr = created->Aggregate(real_.Get());
     if (SUCCEEDED(hr)) hr = created->QueryInterface(iid, object);
     if (SUCCEEDED(hr)) ++owner_->created;
