@@ -1,5 +1,7 @@
 #include "tests/support/app_fixture.h"
 
+#include <algorithm>
+
 #include "app/gdiplus_api.h"
 #include "app/layout.h"
 #include "res/resource.h"
@@ -79,10 +81,11 @@ bool AppTest::Select(const std::wstring& name) {
   modaltest::ModalDriver driver([&](HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
     if (list == nullptr) return false;
-    const LRESULT index =
-        SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
-    if (index < 0) return false;
-    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    // The list's own search ignores case; names that differ only in case are different devices.
+    const std::vector<std::wstring> entries = modaltest::ComboItems(list);
+    const auto entry = std::find(entries.begin(), entries.end(), name);
+    if (entry == entries.end()) return false;
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry - entries.begin()), 0);
     modaltest::PressButton(dialog, IDOK);
     chosen = true;
     return true;
