@@ -275,6 +275,7 @@ TEST_F(Shell, EveryEventTakenFromTheQueueIsFreedTheLossIncluded) {
                           [](const platformdouble::GraphEvent& event) { return event.code == EC_DEVICE_LOST; }),
             1);
   EXPECT_EQ(graphs.eventsFreed.values(), taken);
+  for (const long wait : graphs.eventWaits.values()) EXPECT_EQ(wait, 0) << "the queue is drained without waiting";
 }
 
 TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {

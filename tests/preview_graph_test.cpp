@@ -54,9 +54,12 @@ class PreviewGraphTest : public simcamtest::KitTest {
 
 TEST_F(PreviewGraphTest, BuiltGraphDrawsTheCaptureStreamIntoTheWindow) {
   TestWindow window(640, 480);
+  platformdouble::ClassDouble renderers(CLSID_VideoMixingRenderer9);
   ComPtr<CaptureDevice> device = Opened(Device(L"Cam", L"format = RGB24 640x480 30"), window.handle());
   EXPECT_EQ(device->Repaint(window.handle(), nullptr), E_FAIL) << "nothing to repaint before a build";
   ASSERT_TRUE(device->BuildPreviewGraph());
+  // Any monitor is accepted here, where the only one is the default monitor 0.
+  EXPECT_EQ(renderers.monitors.values(), std::vector<UINT>{0});
   EXPECT_EQ(Inspector::built(device.Get()), 1);
   EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), (Names{L"Cam", L"VMR9"}));
   ComPtr<IPin> rendererPin;

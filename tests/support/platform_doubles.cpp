@@ -39,6 +39,7 @@ class Events final : public TearOff<IMediaEventEx> {
   using TearOff::TearOff;
   STDMETHODIMP GetEventHandle(OAEVENT* event) override { return inner->GetEventHandle(event); }
   STDMETHODIMP GetEvent(long* code, LONG_PTR* first, LONG_PTR* second, long timeout) override {
+    owner_->eventWaits.Add(timeout);
     const HRESULT hr = inner->GetEvent(code, first, second, timeout);
     if (SUCCEEDED(hr)) owner_->eventsTaken.Add({*code, *first, *second});
     return hr;
@@ -122,18 +123,14 @@ class VideoWindow final : public TearOff<IVideoWindow> {
 // itself, passing every call on unless a fault is set; every other interface is the inner object's.
 class Outer final : public IMediaControl, public IVMRWindowlessControl9, public IVMRMonitorConfig9 {
  public:
-  explicit Outer(ClassDouble* owner)
-      : faults_(&owner->faults),
-        windowlessCalls_(&owner->windowlessCalls),
-        events_(Self(), owner),
-        videoWindow_(Self(), owner) {}
+  explicit Outer(ClassDouble* owner) : owner_(owner), events_(Self(), owner), videoWindow_(Self(), owner) {}
 
   HRESULT Aggregate(IClassFactory* real) { return real->CreateInstance(Self(), IID_PPV_ARGS(&inner_)); }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    if (iid == faults_->refusedInterface) return E_NOINTERFACE;
+    if (iid == owner_->faults.refusedInterface) return E_NOINTERFACE;
     if (iid == IID_IUnknown) return *object = Self(), AddRef(), S_OK;
     if (iid == IID_IMediaControl) return Wrap(iid, &control_, static_cast<IMediaControl*>(this), object);
     if (iid == IID_IVMRWindowlessControl9)
@@ -164,16 +161,16 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
     return control_->Invoke(id, iid, locale, flags, parameters, result, exception, argument);
   }
   STDMETHODIMP Run() override {
-    Sleep(faults_->runDelay);
-    return FAILED(faults_->run) ? faults_->run : control_->Run();
+    Sleep(owner_->faults.runDelay);
+    return FAILED(owner_->faults.run) ? owner_->faults.run : control_->Run();
   }
   STDMETHODIMP Pause() override {
-    Sleep(faults_->pauseDelay);
+    Sleep(owner_->faults.pauseDelay);
     return control_->Pause();
   }
   STDMETHODIMP Stop() override { return control_->Stop(); }
   STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override {
-    return FAILED(faults_->getState) ? faults_->getState : control_->GetState(timeout, state);
+    return FAILED(owner_->faults.getState) ? owner_->faults.getState : control_->GetState(timeout, state);
   }
   STDMETHODIMP RenderFile(BSTR name) override { return control_->RenderFile(name); }
   STDMETHODIMP AddSourceFilter(BSTR name, IDispatch** filter) override {
@@ -189,7 +186,7 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
 
   // IVMRWindowlessControl9
   STDMETHODIMP GetNativeVideoSize(LONG* width, LONG* height, LONG* aspectWidth, LONG* aspectHeight) override {
-    if (FAILED(faults_->nativeVideoSize)) return faults_->nativeVideoSize;
+    if (FAILED(owner_->faults.nativeVideoSize)) return owner_->faults.nativeVideoSize;
     return Windowless()->GetNativeVideoSize(width, height, aspectWidth, aspectHeight);
   }
   STDMETHODIMP GetMinIdealVideoSize(LONG* width, LONG* height) override {
@@ -214,11 +211,14 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
   STDMETHODIMP GetBorderColor(COLORREF* colour) override { return Windowless()->GetBorderColor(colour); }
 
   // IVMRMonitorConfig9
-  STDMETHODIMP SetMonitor(UINT monitor) override { return monitor_->SetMonitor(monitor); }
+  STDMETHODIMP SetMonitor(UINT monitor) override {
+    owner_->monitors.Add(monitor);
+    return monitor_->SetMonitor(monitor);
+  }
   STDMETHODIMP GetMonitor(UINT* monitor) override { return monitor_->GetMonitor(monitor); }
   STDMETHODIMP SetDefaultMonitor(UINT monitor) override { return monitor_->SetDefaultMonitor(monitor); }
   STDMETHODIMP GetDefaultMonitor(UINT* monitor) override {
-    return FAILED(faults_->defaultMonitor) ? faults_->defaultMonitor : monitor_->GetDefaultMonitor(monitor);
+    return FAILED(owner_->faults.defaultMonitor) ? owner_->faults.defaultMonitor : monitor_->GetDefaultMonitor(monitor);
   }
   STDMETHODIMP GetAvailableMonitors(VMR9MonitorInfo* info, DWORD size, DWORD* count) override {
     return monitor_->GetAvailableMonitors(info, size, count);
@@ -227,7 +227,7 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
  private:
   IUnknown* Self() { return static_cast<IMediaControl*>(this); }
   IVMRWindowlessControl9* Windowless() {
-    ++*windowlessCalls_;
+    ++owner_->windowlessCalls;
     return windowless_;
   }
 
@@ -256,8 +256,7 @@ class Outer final : public IMediaControl, public IVMRWindowlessControl9, public 
     delete this;
   }
 
-  const Faults* faults_;
-  std::atomic<LONG>* windowlessCalls_;
+  ClassDouble* owner_;
   LONG references_ = 1;
   ComPtr<IUnknown> inner_;
   IMediaControl* control_ = nullptr;

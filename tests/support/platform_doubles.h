@@ -69,11 +69,13 @@ class ClassDouble {
   Faults faults;
   LONG created = 0;
   std::atomic<LONG> windowlessCalls{0};  // every IVMRWindowlessControl9 call, from any thread
-  // The platform's FreeEventParams frees nothing, and a window kept hidden looks like one never
-  // shown: these calls are seen only as they are made.
+  // The platform's FreeEventParams frees nothing, a window kept hidden looks like one never shown
+  // and there is one monitor: these calls are seen only as they are made.
+  Recorded<long> eventWaits;         // IMediaEventEx::GetEvent's time-outs
   Recorded<GraphEvent> eventsTaken;  // IMediaEventEx::GetEvent answers that succeeded
   Recorded<GraphEvent> eventsFreed;  // IMediaEventEx::FreeEventParams
   Recorded<long> visible;            // IVideoWindow::put_Visible
+  Recorded<UINT> monitors;           // IVMRMonitorConfig9::SetMonitor
 
  private:
   Microsoft::WRL::ComPtr<IClassFactory> factory_;
