@@ -1,13 +1,23 @@
 // The program's main window in the test process: start-up state, choosing sources, device
 // failures and loss, the Controls commands and colour changes.
+// clang-format off
+#include <windows.h>
+#include <olectl.h>
+#include <shellapi.h>
+// clang-format on
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
 
 #include "capture/graph_event.h"
 #include "devices/source_dialog.h"
 #include "res/resource.h"
 #include "tests/support/app_fixture.h"
+#include "tests/support/capture_device_internals.h"
 #include "tests/support/import_spy.h"
 #include "tests/support/modal_driver.h"
+#include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
 
@@ -47,6 +57,48 @@ importspy::ImportSpy* g_defaultSpy = nullptr;
 LRESULT WINAPI RecordDefault(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && window == g_mainWindow) g_defaultCommands += LOWORD(wParam) == 4242 ? 1 : 100;
   return reinterpret_cast<decltype(&DefWindowProcW)>(g_defaultSpy->original())(window, message, wParam, lParam);
+}
+
+// What the web button asks the shell to open; with no browser here, only the call shows it.
+struct OpenCall {
+  HWND owner;
+  std::wstring verb, file;
+  int show;
+};
+std::vector<OpenCall> g_opened;
+importspy::ImportSpy* g_openSpy = nullptr;
+
+HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, int show) {
+  g_opened.push_back({owner, verb != nullptr ? verb : L"(none)", file != nullptr ? file : L"(none)", show});
+  return reinterpret_cast<decltype(&ShellExecuteW)>(g_openSpy->original())(owner, verb, file, parameters, folder, show);
+}
+
+// The owners property frames are given; the platform here gives its frame none of its own.
+std::vector<HWND> g_frameOwners;
+importspy::ImportSpy* g_frameSpy = nullptr;
+
+HRESULT WINAPI RecordFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, ULONG objectCount, IUnknown** objects,
+                           ULONG pageCount, CLSID* pages, LCID locale, DWORD reserved, void* reservedPointer) {
+  g_frameOwners.push_back(owner);
+  return reinterpret_cast<decltype(&OleCreatePropertyFrame)>(g_frameSpy->original())(
+      owner, x, y, caption, objectCount, objects, pageCount, pages, locale, reserved, reservedPointer);
+}
+
+// This thread's waits while it is watched, each with the filters the current device's graph then
+// held. Other threads sleep through the real function untouched.
+struct Wait {
+  DWORD milliseconds;
+  std::vector<std::wstring> filters;
+};
+std::vector<Wait> g_waits;
+std::atomic<DWORD> g_watchedThread{0};
+const auto g_realSleep = reinterpret_cast<decltype(&Sleep)>(
+    reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Sleep")));
+
+void WINAPI RecordSleep(DWORD milliseconds) {
+  if (GetCurrentThreadId() == g_watchedThread && g_currentDevice != nullptr)
+    g_waits.push_back({milliseconds, capturetest::FilterNames(CaptureDeviceInspector::graph(g_currentDevice.Get()))});
+  g_realSleep(milliseconds);
 }
 
 // Presses OK on every message box and records its text.
@@ -143,6 +195,21 @@ TEST_F(Shell, SourcesAreListedAlphabeticallyAndThePreviewedTwinIsLeftOut) {
   EXPECT_EQ(g_currentDevice->GetName(), L"Cam #01") << "Cancel leaves the running preview";
 }
 
+// Names are compared exactly: a device named like the previewed one but for case is another one.
+TEST_F(Shell, ADeviceWhoseNameDiffersOnlyInCaseFromThePreviewedOneIsOffered) {
+  Register({Device(L"Cam"), Device(L"CAM")});
+  ASSERT_TRUE(Select(L"Cam"));
+  std::vector<std::wstring> offered;
+  ModalDriver look([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list != nullptr) offered = modaltest::ComboItems(list);
+    modaltest::PressButton(dialog, list != nullptr ? IDCANCEL : IDOK);  // or the box saying none is left
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  EXPECT_EQ(offered, std::vector<std::wstring>{L"CAM"});
+}
+
 TEST_F(Shell, ChosenDeviceRunsAndEachControlFollowsItsProbe) {
   Register({Device(L"Card", L"crossbar = Main: Tuner Composite SVideo -> VideoDecoder\ntuner = yes"),
             Device(L"Plain", L"filter-pages = none\nformat-pages = zero")});
@@ -195,6 +262,22 @@ TEST_F(Shell, DeviceLossShowsTheBoxClosesTheDeviceAndBlanksTheWindow) {
   EXPECT_EQ(PixelAt(40, 150), 0x000000u) << "the last frame does not stay on screen";
 }
 
+// Only the calls show it: the platform's FreeEventParams frees nothing.
+TEST_F(Shell, EveryEventTakenFromTheQueueIsFreedTheLossIncluded) {
+  Register({Device(L"Fragile", L"format = RGB24 640x480 30\nlose-after = 10")});
+  platformdouble::ClassDouble graphs(CLSID_FilterGraph);
+  ModalDriver boxes = AcknowledgeBoxes();
+  ASSERT_TRUE(Select(L"Fragile"));
+  for (int i = 0; i < 60 && g_currentDevice != nullptr; ++i) Pump(50);
+  ASSERT_EQ(g_currentDevice, nullptr) << "the loss was taken";
+  const std::vector<platformdouble::GraphEvent> taken = graphs.eventsTaken.values();
+  EXPECT_EQ(std::count_if(taken.begin(), taken.end(),
+                          [](const platformdouble::GraphEvent& event) { return event.code == EC_DEVICE_LOST; }),
+            1);
+  EXPECT_EQ(graphs.eventsFreed.values(), taken);
+  for (const long wait : graphs.eventWaits.values()) EXPECT_EQ(wait, 0) << "the queue is drained without waiting";
+}
+
 TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {
   Command(CMD_FORMAT);  // no device: nothing happens
   SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
@@ -218,6 +301,24 @@ TEST_F(Shell, ColourChangeRebuildsIntoTheFormerState) {
     control->GetState(500, &state);
     EXPECT_EQ(state, State_Paused) << (stopped ? "stopped" : "paused");
   }
+}
+
+TEST_F(Shell, AColourChangeWaits300MsBetweenTheTeardownAndTheRebuild) {
+  Register({Device(L"Cam")});
+  ASSERT_TRUE(Select(L"Cam"));
+  importspy::ImportSpy spy("kernel32.dll", "Sleep", reinterpret_cast<void*>(&RecordSleep));
+  ASSERT_TRUE(spy.installed());
+  g_waits.clear();
+  g_watchedThread = GetCurrentThreadId();
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  g_watchedThread = 0;
+  ASSERT_EQ(g_waits.size(), 1u);
+  EXPECT_EQ(g_waits[0].milliseconds, 300u);
+  EXPECT_EQ(g_waits[0].filters, std::vector<std::wstring>{L"Cam"}) << "torn down to the capture filter";
+  ASSERT_NE(g_currentDevice, nullptr);
+  EXPECT_EQ(capturetest::FilterNames(CaptureDeviceInspector::graph(g_currentDevice.Get())),
+            (std::vector<std::wstring>{L"Cam", L"VMR9"}))
+      << "rebuilt";
 }
 
 TEST_F(Shell, ALossFirstInABatchClosesTheDeviceAndTheRestOfTheBatchIsStillTaken) {
@@ -339,15 +440,25 @@ TEST_F(Shell, InputsListsConnectorNamesSortedAndRoutesAtOnce) {
 
 TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
   HACCEL accelerators = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAIN));
-  openedDocuments.clear();
+  importspy::ImportSpy spy("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&RecordOpen));
+  ASSERT_TRUE(spy.installed());
+  g_openSpy = &spy;
   for (WPARAM key : {WPARAM{0}, WPARAM{'?'}, WPARAM{'/'}}) {
     std::wstring caption;
     ModalDriver driver([&](HWND box) {
       wchar_t text[64];
       GetWindowTextW(box, text, 64);
       caption = text;
-      SendMessageW(box, WM_COMMAND, IDC_WEB_BUTTON, 0);
+      g_opened.clear();
+      SendMessageW(box, WM_COMMAND, IDC_WEB_BUTTON, 0);  // no browser here: must not hang
       EXPECT_TRUE(IsWindowVisible(box)) << "the box stays open";
+      EXPECT_EQ(g_opened.size(), 1u);
+      for (const OpenCall& call : g_opened) {
+        EXPECT_EQ(call.owner, box);
+        EXPECT_EQ(call.verb, L"open");
+        EXPECT_EQ(call.file, L"https://www.example.com/mirasee/");
+        EXPECT_EQ(call.show, SW_SHOWNORMAL);
+      }
       modaltest::PressButton(box, IDOK);
       return true;
     });
@@ -366,8 +477,7 @@ TEST_F(Shell, AboutOpensFromTheMenuAndBothAccelerators) {
     }
     EXPECT_EQ(caption, L"About VANTORQ-MIRAsee");
   }
-  EXPECT_EQ(openedDocuments, std::vector<std::wstring>(3, L"https://www.example.com/mirasee/"))
-      << "the web site button";
+  g_openSpy = nullptr;
 }
 
 TEST_F(Shell, AboutClosesWithEscapeAndWithItsCloseButton) {
@@ -476,15 +586,22 @@ TEST_F(Shell, AnsweringAFailedRebuildsBoxClosesOnlyTheDeviceItNames) {
 // Format... in the source dialog opens the chosen device for its format page; OK hands that same
 // object back, Cancel drops it and the running preview goes on.
 TEST_F(Shell, SourceDialogFormatOpensOnceShowsThePageEachTimeAndOkHandsBackTheSameDevice) {
-  Register({Device(L"Running"), Device(L"Chosen")});
+  Register({Device(L"Running"), Device(L"Chosen", L"format = RGB24 320x240 30\nformat = RGB24 640x480 30")});
   ASSERT_TRUE(Select(L"Running"));
+  importspy::ImportSpy spy("oleaut32.dll", "OleCreatePropertyFrame", reinterpret_cast<void*>(&RecordFrame));
+  ASSERT_TRUE(spy.installed());
+  g_frameSpy = &spy;
   const LONG objectsWithRunning = simcamtest::KitLiveObjects();
   for (const int ending : {IDCANCEL, IDOK}) {
     int pages = 0, formatPresses = 0;
+    std::vector<std::wstring> offered;
+    HWND sourceDialog = nullptr;
+    g_frameOwners.clear();
     bool pageOpen = false;
     CaptureDevice* opened = nullptr;
     ModalDriver driver([&](HWND dialog) {
       if (HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST)) {
+        sourceDialog = dialog;
         if (pageOpen) return false;
         if (formatPresses == 0) simcamtest::ResetKitCallCounts();  // the listing's bindings are done
         if (formatPresses == 1 && g_sourceDialog != nullptr) opened = g_sourceDialog->GetSelected().Get();
@@ -499,12 +616,16 @@ TEST_F(Shell, SourceDialogFormatOpensOnceShowsThePageEachTimeAndOkHandsBackTheSa
         return false;
       }
       ++pages;  // the format page's frame
+      offered = modaltest::ComboItems(modaltest::FindControl(dialog, 100, L"ComboBox"));
       pageOpen = false;
       modaltest::PressButton(dialog, IDOK);
       return true;
     });
     Command(CMD_SELECT_SOURCE);
     EXPECT_EQ(pages, 2) << "the page each time";
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"RGB24 320x240 30 fps", L"RGB24 640x480 30 fps"}))
+        << "the device's formats, not its video settings";
+    EXPECT_EQ(g_frameOwners, (std::vector<HWND>{sourceDialog, sourceDialog})) << "the page belongs to the dialog";
     EXPECT_EQ(simcamtest::KitCallCount(L"Load", false), 1) << "the device is opened once";
     ASSERT_NE(g_currentDevice, nullptr);
     if (ending == IDCANCEL) {

@@ -77,6 +77,17 @@ TEST_F(CaptureDeviceTest, FormatChoiceTiesKeepTheEarlierAndVideoInfo2Counts) {
   EXPECT_EQ(Format(device.Get()), std::make_tuple(800L, 600L, REFERENCE_TIME{666666}));
 }
 
+TEST_F(CaptureDeviceTest, AbsurdCapabilitySizesArePassedOverForTheLargestRealOne) {
+  Register({Device(L"Liar",
+                   L"format = RGB24 320x240 30\nformat = RGB24 640x480 30\nadvertise = -2000x-2000\n"
+                   L"advertise = 0x480\nadvertise = 100000x100000\nadvertise = 640x-480\n"
+                   // 3 bytes a pixel fit 32 bits, rows padded to 4 bytes do not
+                   L"advertise = 20001x71579")});
+  ComPtr<CaptureDevice> device = NewDevice();
+  ASSERT_EQ(device->Open(L"Liar", simcamtest::DeviceMoniker(1)), S_OK);
+  EXPECT_EQ(Format(device.Get()), std::make_tuple(640L, 480L, REFERENCE_TIME{666666}));
+}
+
 TEST_F(CaptureDeviceTest, FailingCapabilityEndsTheScanAndNonRgbOrMissingConfigSetsNothing) {
   Register({Device(L"Mid",
                    L"format = RGB24 320x240 30\nformat = RGB24 640x480 30\nformat = RGB24 1280x720 30\n"

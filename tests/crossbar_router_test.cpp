@@ -82,6 +82,28 @@ TEST_F(CrossbarRouting, AnalogInputWithoutCrossbarFailsWithNoRoutes) {
   EXPECT_EQ(count, 0);
 }
 
+// Counts no crossbar can have are a driver's garbage: nothing is built on them (a count of
+// 2^31 - 1 inputs would otherwise be walked input by input).
+TEST_F(CrossbarRouting, AbsurdPinCountsAreRefused) {
+  for (const wchar_t* lie : {L"negative", L"huge"}) {
+    ASSERT_EQ(simcamtest::ReplaceDevices(
+                  {simcamtest::Device(L"Card", kCard + std::wstring(L"lie = get_PinCounts 1 ") + lie + L" program")}),
+              S_OK);
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)), S_OK);
+    ComPtr<IBaseFilter> capture = simcamtest::BindDevice(1);
+    ASSERT_NE(capture, nullptr);
+    ASSERT_EQ(graph->AddFilter(capture.Get(), L"Card"), S_OK);  // the card's crossbars join in front of it
+    ComPtr<IPin> analogIn;
+    ASSERT_EQ(FindAnalogVideoInPin(capture.Get(), &analogIn), S_OK);
+    CrossbarRouter router;
+    EXPECT_EQ(router.Build(analogIn.Get()), E_FAIL) << lie;
+    LONG count = -1;
+    router.Count(&count);
+    EXPECT_EQ(count, 0) << lie;
+  }
+}
+
 TEST(CrossbarTypeName, NamesEveryConnectorAndUnknownOtherwise) {
   std::wstring name = L"previous";
   CrossbarRouter::TypeName(1, name);

@@ -5,6 +5,7 @@
 
 #include <tuple>
 
+#include "capture/scoped.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"
@@ -71,6 +72,28 @@ TEST_F(Layout, LargeSourceIsLetterboxedInto640By480WithBlackBars) {
   EXPECT_TRUE(PictureAt(30, 150));
   EXPECT_EQ(PixelAt(10, 240), 0x000000u);
   EXPECT_EQ(PixelAt(630, 240), 0x000000u);
+}
+
+// Erased into a white memory bitmap, so that every pixel the erase paints shows: the renderer
+// draws over the window's own pixels, which hides a surround painted over the picture.
+TEST_F(Layout, TheSurroundIsPaintedAroundThePictureNeverOverIt) {
+  Register({Device(L"Pal", L"format = RGB24 720x576 25")});
+  ASSERT_TRUE(Select(L"Pal"));
+  ASSERT_EQ(Destination(), (Box{20, 0, 620, 480}));
+  scoped::WindowDC screen(nullptr);
+  HDC memory = CreateCompatibleDC(screen.get());
+  HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), 640, 480);
+  HGDIOBJ former = SelectObject(memory, bitmap);
+  const RECT all = {0, 0, 640, 480};
+  FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SendMessageW(g_mainWindow, WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), 0);
+  // Wine's GDI+ leaves a filled region's last column and row as they were: x 639 and y 479 tell nothing.
+  for (const int x : {0, 19, 620, 638}) EXPECT_EQ(GetPixel(memory, x, 240), RGB(0, 0, 0)) << "bar at x " << x;
+  for (const POINT point : {POINT{20, 0}, POINT{320, 240}, POINT{619, 478}})
+    EXPECT_EQ(GetPixel(memory, point.x, point.y), RGB(255, 255, 255)) << "picture at " << point.x << "," << point.y;
+  SelectObject(memory, former);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
 }
 
 TEST_F(Layout, ResizingLetterboxesIntoTheNewClientArea) {

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "capture/capture_device.h"
-#include "capture/graph_event.h"
 #include "capture/scoped.h"
 #include "tests/support/capture_device_internals.h"
 #include "tests/support/kit_fixture.h"
+#include "tests/support/platform_doubles.h"
 #include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;
@@ -54,9 +54,12 @@ class PreviewGraphTest : public simcamtest::KitTest {
 
 TEST_F(PreviewGraphTest, BuiltGraphDrawsTheCaptureStreamIntoTheWindow) {
   TestWindow window(640, 480);
+  platformdouble::ClassDouble renderers(CLSID_VideoMixingRenderer9);
   ComPtr<CaptureDevice> device = Opened(Device(L"Cam", L"format = RGB24 640x480 30"), window.handle());
   EXPECT_EQ(device->Repaint(window.handle(), nullptr), E_FAIL) << "nothing to repaint before a build";
   ASSERT_TRUE(device->BuildPreviewGraph());
+  // Any monitor is accepted here, where the only one is the default monitor 0.
+  EXPECT_EQ(renderers.monitors.values(), std::vector<UINT>{0});
   EXPECT_EQ(Inspector::built(device.Get()), 1);
   EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())), (Names{L"Cam", L"VMR9"}));
   ComPtr<IPin> rendererPin;
@@ -81,9 +84,12 @@ TEST_F(PreviewGraphTest, BuiltGraphDrawsTheCaptureStreamIntoTheWindow) {
 
 TEST_F(PreviewGraphTest, PreviewPinIsRenderedByTheBuildersRendererWithItsWindowHidden) {
   TestWindow window(640, 480);
+  platformdouble::ClassDouble graphs(CLSID_FilterGraph);
   ComPtr<CaptureDevice> device = Opened(Device(L"Cam", L"preview-pin = category"), window.handle());
   ASSERT_TRUE(device->BuildPreviewGraph());
   EXPECT_EQ(capturetest::FilterNames(Inspector::graph(device.Get())).size(), 3u);
+  // A window that was never shown looks the same whether or not it was told to stay hidden.
+  EXPECT_EQ(graphs.visible.values(), std::vector<long>{OAFALSE});
   ComPtr<IVideoWindow> hidden;
   ASSERT_EQ(
       Inspector::graph(device.Get())->QueryInterface(IID_IVideoWindow, reinterpret_cast<void**>(hidden.GetAddressOf())),
@@ -94,6 +100,20 @@ TEST_F(PreviewGraphTest, PreviewPinIsRenderedByTheBuildersRendererWithItsWindowH
   long autoShow = OATRUE;
   EXPECT_EQ(hidden->get_AutoShow(&autoShow), S_OK);
   EXPECT_EQ(autoShow, OAFALSE);
+}
+
+// A destination twice as wide for its height as the picture: the picture keeps its shape in the
+// middle. (Windows also letterboxes by a format's own picture aspect in this mode.)
+TEST_F(PreviewGraphTest, TheRendererLetterboxesThePictureInsideItsDestination) {
+  TestWindow window(640, 240);
+  ComPtr<CaptureDevice> device = Opened(Device(L"Cam", L"format = RGB24 640x480 30"), window.handle());
+  ASSERT_TRUE(device->BuildPreviewGraph());
+  ASSERT_TRUE(device->Run());
+  ASSERT_TRUE(PumpUntil(window, [&] { return Stats(device.Get()).framesDelivered > 5; }));
+  window.Pump(100);
+  // The picture is 320 x 240 from x 160; its first colour bar is white.
+  EXPECT_EQ(window.PixelAt(40, 60), 0x000000u) << "beside the picture";
+  EXPECT_TRUE(simcamtest::SameColour(window.PixelAt(180, 60), 0xffffff)) << std::hex << window.PixelAt(180, 60);
 }
 
 TEST_F(PreviewGraphTest, UnrenderablePreviewOrMissingWindowFailsTheBuild) {
@@ -145,11 +165,12 @@ TEST_F(PreviewGraphTest, DeviceLossReachesTheWindowAsAGraphEvent) {
   ASSERT_TRUE(device->Run());
   ComPtr<IMediaEventEx> events = device->GetMediaEvent();
   ASSERT_NE(events, nullptr);
-  // Each queued event is announced by a WM_GRAPH_EVENT with instance data 0.
+  // Each queued event is announced by message WM_APP + 1 (0x8001) with instance data 0.
+  const UINT announcement = 0x8001;
   bool lost = false;
   for (int i = 0; i < 100 && !lost; ++i) {
     MSG message{};
-    if (!PeekMessageW(&message, window.handle(), WM_GRAPH_EVENT, WM_GRAPH_EVENT, PM_REMOVE)) {
+    if (!PeekMessageW(&message, window.handle(), announcement, announcement, PM_REMOVE)) {
       Sleep(30);
       continue;
     }

@@ -1,5 +1,6 @@
 #include "tests/support/app_fixture.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "app/gdiplus_api.h"
@@ -14,8 +15,8 @@
 namespace apptest {
 namespace {
 
-HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR, LPCWSTR document, LPCWSTR, LPCWSTR, INT) {
-  AppTest::openedDocuments.push_back(document != nullptr ? document : L"");
+// Stands in for the shell, so that no test opens a browser.
+HINSTANCE WINAPI OpenNothing(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT) {
   return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));  // above 32: opened
 }
 
@@ -23,11 +24,9 @@ std::unique_ptr<importspy::ImportSpy> g_shellSpy;
 
 }  // namespace
 
-std::vector<std::wstring> AppTest::openedDocuments;
-
 void AppTest::SetUpTestSuite() {
   g_shellSpy =
-      std::make_unique<importspy::ImportSpy>("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&RecordOpen));
+      std::make_unique<importspy::ImportSpy>("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&OpenNothing));
   ASSERT_TRUE(g_shellSpy->installed());
   ASSERT_TRUE(simcamtest::InstallKit());
   Gdiplus::GdiplusStartupInput startup;
@@ -98,10 +97,11 @@ bool AppTest::Select(const std::wstring& name) {
   modaltest::ModalDriver driver([&](HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
     if (list == nullptr) return false;
-    const LRESULT index =
-        SendMessageW(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
-    if (index < 0) return false;
-    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    // The list's own search ignores case; names that differ only in case are different devices.
+    const std::vector<std::wstring> entries = modaltest::ComboItems(list);
+    const auto entry = std::find(entries.begin(), entries.end(), name);
+    if (entry == entries.end()) return false;
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(entry - entries.begin()), 0);
     modaltest::PressButton(dialog, IDOK);
     chosen = true;
     return true;

@@ -34,8 +34,6 @@ class AppTest : public testing::Test {
   static void Register(const std::vector<simcam::DeviceProfile>& devices);
   // Whether the Controls items were greyed right after the main window was created.
   static bool greyedAtStartUp;
-  // The documents the program asked the shell to open; none is opened, so no browser starts.
-  static std::vector<std::wstring> openedDocuments;
 };
 
 }  // namespace apptest

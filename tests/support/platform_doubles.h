@@ -2,7 +2,8 @@
 
 // The platform's own objects, made to fail one chosen call: while a double is alive, creating its
 // class in this process yields the platform's real object wrapped (COM aggregation) so that the
-// chosen calls fail and everything else is the platform's.
+// chosen calls fail and everything else is the platform's. Calls whose effect the platform does
+// not show are recorded.
 #include <d3d9.h>
 #include <dshow.h>
 #include <vmr9.h>
@@ -11,6 +12,8 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <vector>
 
 namespace platformdouble {
 
@@ -24,6 +27,33 @@ struct Faults {
   HRESULT defaultMonitor = S_OK;     // IVMRMonitorConfig9::GetDefaultMonitor
   DWORD runDelay = 0;                // IMediaControl::Run and Pause answer this much later;
   DWORD pauseDelay = 0;              // INFINITE: never, as a hung driver's
+};
+
+// An event as IMediaEventEx::GetEvent handed it out, or as FreeEventParams was given it.
+struct GraphEvent {
+  long code;
+  LONG_PTR first, second;
+  bool operator==(const GraphEvent& other) const {
+    return code == other.code && first == other.first && second == other.second;
+  }
+};
+
+// Values recorded from any thread.
+template <typename Value>
+class Recorded {
+ public:
+  void Add(const Value& value) {
+    std::lock_guard<std::mutex> hold(lock_);
+    values_.push_back(value);
+  }
+  std::vector<Value> values() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return values_;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  std::vector<Value> values_;
 };
 
 // Registered for `clsid` (CLSID_FilterGraph or CLSID_VideoMixingRenderer9) from construction to
@@ -40,6 +70,13 @@ class ClassDouble {
   LONG created = 0;
   std::atomic<LONG> windowlessCalls{0};     // every IVMRWindowlessControl9 call, from any thread
   std::atomic<LONG> displayModeChanges{0};  // of them, DisplayModeChanged
+  // The platform's FreeEventParams frees nothing, a window kept hidden looks like one never shown
+  // and there is one monitor: these calls are seen only as they are made.
+  Recorded<long> eventWaits;         // IMediaEventEx::GetEvent's time-outs
+  Recorded<GraphEvent> eventsTaken;  // IMediaEventEx::GetEvent answers that succeeded
+  Recorded<GraphEvent> eventsFreed;  // IMediaEventEx::FreeEventParams
+  Recorded<long> visible;            // IVideoWindow::put_Visible
+  Recorded<UINT> monitors;           // IVMRMonitorConfig9::SetMonitor
 
  private:
   Microsoft::WRL::ComPtr<IClassFactory> factory_;
