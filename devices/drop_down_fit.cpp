@@ -1,5 +1,7 @@
 #include "devices/drop_down_fit.h"
 
+#include <commctrl.h>
+
 #include <memory>
 #include <new>
 
@@ -46,4 +48,7 @@ void FitDropDownWidth(HWND dialog, HWND combo) {
   POINT topLeft = {dropped.left, dropped.top};
   ScreenToClient(dialog, &topLeft);
   MoveWindow(combo, topLeft.x, topLeft.y, window.right - window.left, height, TRUE);
+  // The common controls' own combo box (version 6, which the manifest selects) shows at most 30
+  // entries whatever height it is given, unless told how many to show.
+  SendMessageW(combo, CB_SETMINVISIBLE, static_cast<WPARAM>(count), 0);
 }

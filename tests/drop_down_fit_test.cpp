@@ -79,6 +79,23 @@ TEST(DropDownFit, ListBecomesAsWideAsItsWidestEntryPlusAScrollBarAndTallForItsEn
   EXPECT_EQ(after.right - after.left, before.right - before.left) << "the closed width stays";
 }
 
+TEST(DropDownFit, MoreThanThirtyEntriesAllShowWhenTheListDrops) {
+  std::vector<std::wstring> entries;
+  for (int i = 1; i <= 40; ++i) entries.push_back(L"Camera " + std::to_wstring(i));
+  Combo box(entries);
+  SendMessageW(box.combo, WM_SETFONT, 0, FALSE);  // the system font: forty lines fit the screen
+  FitDropDownWidth(box.parent.handle(), box.combo);
+  SendMessageW(box.combo, CB_SHOWDROPDOWN, TRUE, 0);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(box.combo, &info));
+  RECT list{};
+  GetWindowRect(info.hwndList, &list);
+  const LONG line = static_cast<LONG>(SendMessageW(box.combo, CB_GETITEMHEIGHT, 0, 0));
+  SendMessageW(box.combo, CB_SHOWDROPDOWN, FALSE, 0);
+  EXPECT_GE(list.bottom - list.top, 40 * line) << "no entry scrolled out of sight";
+}
+
 TEST(DropDownFit, EmptyOrBlankListsAreLeftUntouched) {
   for (const auto& entries : {std::vector<std::wstring>{}, std::vector<std::wstring>{L"", L""}}) {
     Combo box(entries);
