@@ -117,6 +117,14 @@ void Paint(HWND window) {
   EndPaint(window, &paint);
 }
 
+// Windows suggests where the window goes at a monitor's new scale; the resize lays the picture out
+// again (held back, like any resize, while a state change is waited for).
+void MoveToSuggestedRect(HWND window, LPARAM suggestion) {
+  const auto* rect = reinterpret_cast<const RECT*>(suggestion);
+  SetWindowPos(window, nullptr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void FillBlack(HDC context, const RECT& area) {
   FillRect(context, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
@@ -240,6 +248,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_DISPLAYCHANGE:
       HandleDisplayChange();
+      return 0;
+    case WM_DPICHANGED:
+      MoveToSuggestedRect(window, lParam);
       return 0;
     case WM_COMMAND:
       return HandleCommand(window, wParam) ? 0 : DefWindowProcW(window, message, wParam, lParam);

@@ -124,6 +124,20 @@ TEST_F(Layout, ADisplayChangeReachesTheRendererAndLaysThePictureOutAgain) {
   EXPECT_EQ(Destination(), (Box{0, 0, 640, 480}));
 }
 
+TEST_F(Layout, AScaleChangeMovesTheWindowWhereWindowsSuggestsAndLaysThePictureOutThere) {
+  Register({Device(L"Vga", L"format = RGB24 640x480 30")});
+  ASSERT_TRUE(Select(L"Vga"));
+  RECT suggested{};
+  GetWindowRect(g_mainWindow, &suggested);
+  OffsetRect(&suggested, 20, 10);
+  suggested.right += 200;
+  SendMessageW(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  RECT placed{};
+  GetWindowRect(g_mainWindow, &placed);
+  EXPECT_EQ(AsBox(placed), AsBox(suggested));
+  EXPECT_EQ(Destination(), (Box{100, 0, 740, 480})) << "letterboxed into the wider client area";
+}
+
 TEST_F(Layout, WithoutDeviceTheWholeClientAreaIsBlack) {
   InvalidateRect(g_mainWindow, nullptr, TRUE);
   UpdateWindow(g_mainWindow);
