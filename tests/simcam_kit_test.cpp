@@ -85,6 +85,11 @@ TEST_F(SimCamKit, SetFormatChangesWhatIsStreamed) {
   info->bmiHeader.biWidth = 320;
   info->AvgTimePerFrame = 666666;  // 15 fps: below the offered rate is fine
   EXPECT_EQ(config->SetFormat(smaller), S_OK);
+  info->bmiHeader.biHeight = -240;
+  EXPECT_EQ(pin->QueryAccept(smaller), S_FALSE) << "top-down: the pattern would be painted upside down";
+  info->bmiHeader.biHeight = 240;
+  EXPECT_EQ(config->SetFormat(smaller), S_OK);
+  EXPECT_EQ(pin->QueryAccept(smaller), S_OK);
   CoTaskMemFree(smaller->pbFormat);
   CoTaskMemFree(smaller);
 

@@ -172,7 +172,9 @@ bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format) {
   else
     return false;
   format->width = header->biWidth;
-  format->height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  // The pattern is painted the way a positive height states it (RGB bottom-up, YUY2 top-down): a
+  // top-down proposal would show upside down, so it is not a format of the kit's.
+  format->height = header->biHeight;
   format->fps = frameTime > 0 ? 10000000.0 / static_cast<double>(frameTime) : 0.0;
   return format->width > 0 && format->height > 0;
 }

@@ -27,7 +27,8 @@ WORD BitCountOf(PixelFormat pixels);
 DWORD ImageSizeOf(const VideoFormat& format);
 // A task-allocated media type for the format (free with the framework's DeleteMediaType rules).
 AM_MEDIA_TYPE* CreateMediaTypeFor(const VideoFormat& format);
-// The format a media type describes; false for anything the kit does not offer.
+// The format a media type describes; false for anything the kit does not offer or paint (a
+// top-down height among them).
 bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format);
 void FreeTaskMediaType(AM_MEDIA_TYPE* type);
 void ClearMediaType(AM_MEDIA_TYPE* type);
