@@ -1,19 +1,8 @@
 # Fails when the Windows workflow's steps and README.md's "Building on Windows" commands differ:
 # the workflow must run exactly what a Windows developer is told to run, in the same order.
 # Usage: cmake -DREADME=... -DWORKFLOW=... -P check_windows_steps.cmake
-file(STRINGS "${README}" readme_lines)
-set(in_section FALSE)
-set(readme_commands "")
-foreach(line IN LISTS readme_lines)
-  if(line MATCHES "^## ")
-    set(in_section FALSE)
-    if(line STREQUAL "## Building on Windows")
-      set(in_section TRUE)
-    endif()
-  elseif(in_section AND line MATCHES "^    ([^ ].*)$")
-    list(APPEND readme_commands "${CMAKE_MATCH_1}")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/readme_section.cmake)
+readme_section_matches("${README}" "Building on Windows" "^    ([^ ].*)$" readme_commands)
 
 file(STRINGS "${WORKFLOW}" workflow_lines)
 set(workflow_commands "")

@@ -1,0 +1,18 @@
+# readme_section_matches(README HEADING REGEX OUT): the first capture of REGEX on each line of the
+# README.md section under "## HEADING", in order.
+function(readme_section_matches readme heading regex out)
+  file(STRINGS "${readme}" lines)
+  set(in_section FALSE)
+  set(matches "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^## ")
+      set(in_section FALSE)
+      if(line STREQUAL "## ${heading}")
+        set(in_section TRUE)
+      endif()
+    elseif(in_section AND line MATCHES "${regex}")
+      list(APPEND matches "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  set(${out} "${matches}" PARENT_SCOPE)
+endfunction()
