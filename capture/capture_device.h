@@ -35,12 +35,14 @@ class CaptureDevice : public IUnknown {
   virtual ~CaptureDevice();
 
   std::wstring GetName() const { return name; }
+  // The device itself: identical devices share a name whose numbering moves as devices come and go.
+  Microsoft::WRL::ComPtr<IMoniker> GetMoniker() const { return moniker; }
   Microsoft::WRL::ComPtr<IVMRWindowlessControl9> GetWindowlessControl() const { return windowless; }
   Microsoft::WRL::ComPtr<IMediaEventEx> GetMediaEvent() const { return events; }
   std::unique_ptr<MediaType> GetCaptureFormat() const;
 
-  // Binds the device behind `moniker` as this object's source, under the display name `displayName`.
-  HRESULT Open(const std::wstring& displayName, const Microsoft::WRL::ComPtr<IMoniker>& moniker);
+  // Binds `device` as this object's source, under the display name `displayName`.
+  HRESULT Open(const std::wstring& displayName, const Microsoft::WRL::ComPtr<IMoniker>& device);
   // Dismantles the preview graph down to the bare capture filter.
   void TearDown();
   // Builds the stopped preview graph drawing into videoWindow; false when a mandatory step fails.
@@ -96,6 +98,7 @@ class CaptureDevice : public IUnknown {
   LONG built = 0;
   bool stalled = false;
   std::wstring name;
+  Microsoft::WRL::ComPtr<IMoniker> moniker;
   Microsoft::WRL::ComPtr<IBaseFilter> captureFilter;
   Microsoft::WRL::ComPtr<IPin> capturePin;
   Microsoft::WRL::ComPtr<IBaseFilter> renderer;

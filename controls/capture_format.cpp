@@ -124,24 +124,27 @@ HRESULT BuildVideoType(MediaType* type, const GUID& subtype, LONG width, LONG he
   return copied;
 }
 
-HRESULT CaptureDevice::Open(const std::wstring& displayName, const ComPtr<IMoniker>& moniker) {
-  if (moniker == nullptr) return E_POINTER;
+HRESULT CaptureDevice::Open(const std::wstring& displayName, const ComPtr<IMoniker>& device) {
+  if (device == nullptr) return E_POINTER;
   TearDown();
   // A device whose graph could not be made, or whose teardown stalled, can hold no filter.
   if (graph == nullptr) return E_UNEXPECTED;
   name.clear();
+  moniker.Reset();
   // The earlier device's filter leaves the graph too, or that device would stay open.
   if (captureFilter != nullptr) graph->RemoveFilter(captureFilter.Get());
   captureFilter.Reset();
   capturePin.Reset();
   name = displayName;
+  moniker = device;
   scoped::ScopeExit forgetDevice([this] {
     name.clear();
+    moniker.Reset();
     captureFilter.Reset();
     capturePin.Reset();
   });
 
-  HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));
+  HRESULT hr = device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));
   if (SUCCEEDED(hr) && captureFilter == nullptr) hr = E_POINTER;
   if (FAILED(hr)) return hr;
   hr = FindCapturePin(captureFilter.Get(), &capturePin);

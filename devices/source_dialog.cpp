@@ -40,8 +40,10 @@ bool ShowSourceDialog(SourceDialog* dialog, HWND owner) {
   return result == 1;
 }
 
-bool IsCurrentDeviceName(const std::wstring& name) {
-  return g_currentDevice != nullptr && g_currentDevice->GetName() == name;
+bool IsCurrentDevice(IMoniker* device) {
+  if (g_currentDevice == nullptr || device == nullptr) return false;
+  const Microsoft::WRL::ComPtr<IMoniker> current = g_currentDevice->GetMoniker();
+  return current != nullptr && current->IsEqual(device) == S_OK;
 }
 
 bool GetComboSelectionText(HWND dialog, int control, std::wstring* text) {
@@ -64,7 +66,7 @@ HRESULT SourceDialog::FillSourceList(HWND dialog) {
   HWND combo = GetDlgItem(dialog, IDC_SOURCE_LIST);
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   for (const auto& entry : devices) {
-    if (IsCurrentDeviceName(entry.first)) continue;
+    if (IsCurrentDevice(entry.second.Get())) continue;
     if (SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.first.c_str())) == CB_ERR) {
       result = E_OUTOFMEMORY;
       break;

@@ -34,5 +34,6 @@ extern SourceDialog* g_sourceDialog;
 // Runs the modal dialog; true when it ended with OK and `selected` holds an opened device.
 bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
 INT_PTR CALLBACK SourceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-bool IsCurrentDeviceName(const std::wstring& name);
+// Whether `device` is the one being previewed, whatever name the latest listing gave it.
+bool IsCurrentDevice(IMoniker* device);
 bool GetComboSelectionText(HWND dialog, int control, std::wstring* text);

@@ -13,6 +13,7 @@
 #include "capture/graph_event.h"
 #include "devices/source_dialog.h"
 #include "res/resource.h"
+#include "simcam/common/device_registry.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/capture_device_internals.h"
 #include "tests/support/import_spy.h"
@@ -208,6 +209,26 @@ TEST_F(Shell, ADeviceWhoseNameDiffersOnlyInCaseFromThePreviewedOneIsOffered) {
   });
   Command(CMD_SELECT_SOURCE);
   EXPECT_EQ(offered, std::vector<std::wstring>{L"CAM"});
+}
+
+// Identical cameras are numbered afresh at each listing: unplugging the first renumbers the one
+// being previewed, which must still be the one left out.
+TEST_F(Shell, ThePreviewedOneOfIdenticalCamerasStaysHiddenWhenTheNumberingMoves) {
+  Register({Device(L"Twin"), Device(L"Twin"), Device(L"Twin")});
+  ASSERT_TRUE(Select(L"Twin #02"));
+  ASSERT_EQ(simcamtest::DeviceNumber(g_currentDevice->GetMoniker().Get()), 2u);
+  ASSERT_EQ(simcam::UnregisterDevice(simcam::InstanceName(1, simcamtest::kTestInstancePrefix)), S_OK);
+  std::vector<std::wstring> offered;
+  ModalDriver choose([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_SOURCE_LIST);
+    if (list != nullptr) offered = modaltest::ComboItems(list);
+    modaltest::PressButton(dialog, IDOK);
+    return true;
+  });
+  Command(CMD_SELECT_SOURCE);
+  EXPECT_EQ(offered, std::vector<std::wstring>{L"Twin #02"});
+  ASSERT_NE(g_currentDevice, nullptr);
+  EXPECT_EQ(simcamtest::DeviceNumber(g_currentDevice->GetMoniker().Get()), 3u) << "the other camera";
 }
 
 TEST_F(Shell, ChosenDeviceRunsAndEachControlFollowsItsProbe) {
