@@ -7,6 +7,24 @@
 
 #include "capture/scoped.h"
 
+namespace {
+
+// A vertical scroll bar's width at the scale of the monitor `window` is on; Windows before 10 (and
+// its first release) knows one scale for every monitor.
+int ScrollBarWidthFor(HWND window) {
+  using MetricForDpi = int(WINAPI*)(int, UINT);
+  using DpiOfWindow = UINT(WINAPI*)(HWND);
+  HMODULE user = GetModuleHandleW(L"user32.dll");
+  const auto metricForDpi =
+      reinterpret_cast<MetricForDpi>(reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+  const auto dpiOfWindow =
+      reinterpret_cast<DpiOfWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")));
+  if (metricForDpi == nullptr || dpiOfWindow == nullptr) return GetSystemMetrics(SM_CXVSCROLL);
+  return metricForDpi(SM_CXVSCROLL, dpiOfWindow(window));
+}
+
+}  // namespace
+
 void FitDropDownWidth(HWND dialog, HWND combo) {
   const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
   if (count <= 0) return;
@@ -40,7 +58,7 @@ void FitDropDownWidth(HWND dialog, HWND combo) {
         widest = extent.cx;
     }
   }
-  const LONG width = widest + GetSystemMetrics(SM_CXVSCROLL);
+  const LONG width = widest + ScrollBarWidthFor(combo);
   SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
   RECT window{}, dropped{};
   GetWindowRect(combo, &window);

@@ -27,9 +27,10 @@ struct Combo {
   HWND combo = CreateWindowW(L"ComboBox", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_VSCROLL, 10, 10, 60, 30,
                              parent.handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
   // A font of the combo box's own, unlike the window system's: the fit must measure with it.
-  HFONT font = CreateFontW(-25, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+  HFONT font;
   LONG requestedHeight = 0;
-  explicit Combo(const std::vector<std::wstring>& entries) {
+  explicit Combo(const std::vector<std::wstring>& entries, int fontHeight = -25)
+      : font(CreateFontW(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial")) {
     SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     for (const auto& entry : entries) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     SetWindowSubclass(combo, RecordHeight, 1, reinterpret_cast<DWORD_PTR>(&requestedHeight));
@@ -82,8 +83,7 @@ TEST(DropDownFit, ListBecomesAsWideAsItsWidestEntryPlusAScrollBarAndTallForItsEn
 TEST(DropDownFit, MoreThanThirtyEntriesAllShowWhenTheListDrops) {
   std::vector<std::wstring> entries;
   for (int i = 1; i <= 40; ++i) entries.push_back(L"Camera " + std::to_wstring(i));
-  Combo box(entries);
-  SendMessageW(box.combo, WM_SETFONT, 0, FALSE);  // the system font: forty lines fit the screen
+  Combo box(entries, -12);  // forty lines of it fit the screen at every scale
   FitDropDownWidth(box.parent.handle(), box.combo);
   SendMessageW(box.combo, CB_SHOWDROPDOWN, TRUE, 0);
   COMBOBOXINFO info{};

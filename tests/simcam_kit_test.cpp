@@ -232,4 +232,38 @@ TEST_F(SimCamKit, PagesAreRealCreatablePropertyPages) {
   EXPECT_EQ(none.As(&pages), E_NOINTERFACE);
 }
 
+// The frame makes the page as large as the page says: every control must lie within that.
+TEST_F(SimCamKit, APageSaysTheSizeItsControlsTakeAtTheScreensScale) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam"));
+  ComPtr<ISpecifyPropertyPages> pages;
+  ASSERT_EQ(capture.As(&pages), S_OK);
+  scoped::PageArray list;
+  ASSERT_EQ(pages->GetPages(&list.pages), S_OK);
+  ASSERT_EQ(list.pages.cElems, 1u);
+  ComPtr<IPropertyPage> page;
+  ASSERT_EQ(CoCreateInstance(list.pages.pElems[0], nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page)), S_OK);
+  PROPPAGEINFO info{};
+  ASSERT_EQ(page->GetPageInfo(&info), S_OK);
+  CoTaskMemFree(info.pszTitle);
+  IUnknown* objects[] = {capture.Get()};
+  ASSERT_EQ(page->SetObjects(1, objects), S_OK);
+  simcamtest::TestWindow frame(800, 600);
+  const RECT area = {0, 0, info.size.cx, info.size.cy};
+  ASSERT_EQ(page->Activate(frame.handle(), &area, FALSE), S_OK);
+  HWND dialog = FindWindowExW(frame.handle(), nullptr, nullptr, nullptr);
+  ASSERT_NE(dialog, nullptr);
+  int controls = 0;
+  for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, frame.handle(), reinterpret_cast<POINT*>(&rect), 2);
+    ++controls;
+    EXPECT_LE(rect.right, info.size.cx) << "control " << controls;
+    EXPECT_LE(rect.bottom, info.size.cy) << "control " << controls;
+  }
+  EXPECT_EQ(controls, 2) << "a label and a list";
+  page->Deactivate();
+  page->SetObjects(0, nullptr);
+}
+
 }  // namespace

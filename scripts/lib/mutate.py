@@ -4,8 +4,9 @@ Each change is four lines, separated from the next by a blank line:
     path of the source file
     the exact text to replace (found once)
     its replacement
-    test executable and gtest filter
-A "\\n" in the texts stands for a line break.
+    test executable and gtest filter, after a screen scale in DPI where it needs one ("192 ")
+A "\\n" in the texts stands for a line break. An entry that no longer matches the code, or no
+longer builds, fails the run as a missed change does.
 """
 import pathlib
 import subprocess
@@ -19,12 +20,13 @@ def changes(root):
         lines = [line for line in block.splitlines() if not line.startswith("#")]
         path, original, replacement, test = lines
         original, replacement = original.replace("\\n", "\n"), replacement.replace("\\n", "\n")
-        executable, _, test_filter = test.partition(" ")
-        yield path, original, replacement, executable, test_filter
+        scale = test.split(" ", 1)[0] if test.split(" ", 1)[0].isdigit() else ""
+        executable, _, test_filter = test[len(scale):].strip().partition(" ")
+        yield path, original, replacement, executable, test_filter, scale
 
 
 def caught(root, build, change):
-    path, original, replacement, executable, test_filter = change
+    path, original, replacement, executable, test_filter, scale = change
     source = root / path
     kept = source.read_text()
     if kept.count(original) != 1:
@@ -35,8 +37,11 @@ def caught(root, build, change):
                                capture_output=True, text=True)
         if built.returncode != 0:
             return "does not build"
-        run = subprocess.run(["wine", str(build / "bin" / (executable + ".exe")), "--gtest_filter=" + test_filter],
-                             capture_output=True, text=True, timeout=300)
+        program = str(build / "bin" / (executable + ".exe"))
+        command = ["wine", program, "--gtest_filter=" + test_filter]
+        if scale:
+            command = ["bash", str(root / "tests" / "at_dpi.sh"), scale, program, test_filter]
+        run = subprocess.run(command, capture_output=True, text=True, timeout=300)
         return "caught" if run.returncode != 0 else "MISSED"
     except subprocess.TimeoutExpired:
         return "caught (hung)"
@@ -52,7 +57,7 @@ def main():
         if wanted and number not in wanted:
             continue
         verdict = caught(root, build, change)
-        missed += verdict == "MISSED"
+        missed += not verdict.startswith("caught")
         print(f"{number:3} {verdict:15} {change[0]}: {change[2].strip()[:70]}", flush=True)
     subprocess.run(["cmake", "--build", str(build), "--parallel", "2"], capture_output=True)
     sys.exit(1 if missed else 0)

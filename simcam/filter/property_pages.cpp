@@ -15,7 +15,8 @@ namespace simcam {
 namespace {
 
 constexpr WORD kChoiceId = 100;
-constexpr SIZE kPageSize = {260, 90};
+// The page in dialog units: its font decides its size in pixels at each scale.
+constexpr short kPageWidth = 160, kPageHeight = 60;
 // A dialog template names a control's class by a predefined atom, after this ordinal marker.
 constexpr WORD kOrdinalMarker = 0xffff;
 constexpr WORD kStaticAtom = 0x0082;
@@ -26,7 +27,7 @@ constexpr WORD kStaticId = 0xffff;  // a label's id, IDC_STATIC
 class PageTemplate {
  public:
   explicit PageTemplate(const std::wstring& label) {
-    Header(WS_CHILD | DS_CONTROL | DS_SETFONT, 2, 160, 60);
+    Header(WS_CHILD | DS_CONTROL | DS_SETFONT, 2, kPageWidth, kPageHeight);
     Item(SS_LEFT | WS_CHILD | WS_VISIBLE, 8, 8, 140, 10, kStaticId, kStaticAtom, label);
     Item(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP | WS_CHILD | WS_VISIBLE, 8, 22, 140, 120, kChoiceId, kComboBoxAtom,
          L"");
@@ -55,6 +56,20 @@ class PageTemplate {
   }
   std::vector<WORD> words_;
 };
+
+INT_PTR CALLBACK Measuring(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// The page's size in pixels, as its dialog units come out in its font at the screen's scale.
+SIZE PageSizeInPixels() {
+  const PageTemplate page(L"");
+  HWND dialog = CreateDialogIndirectParamW(g_simcamModule, page.get(), GetDesktopWindow(), Measuring, 0);
+  RECT rect = {0, 0, kPageWidth, kPageHeight};
+  const bool mapped = dialog != nullptr && MapDialogRect(dialog, &rect);
+  if (dialog != nullptr) DestroyWindow(dialog);
+  if (mapped) return {rect.right, rect.bottom};
+  const LONG units = GetDialogBaseUnits();  // the system font's, near enough
+  return {MulDiv(kPageWidth, LOWORD(units), 4), MulDiv(kPageHeight, HIWORD(units), 8)};
+}
 
 std::wstring FormatLabel(const VideoFormat& format) {
   static const wchar_t* names[] = {L"RGB24", L"RGB32", L"YUY2", L"MJPG"};
@@ -206,7 +221,7 @@ STDMETHODIMP ChoicePage::GetPageInfo(PROPPAGEINFO* info) {
   info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
   if (info->pszTitle == nullptr) return E_OUTOFMEMORY;
   std::memcpy(info->pszTitle, title_.c_str(), bytes);
-  info->size = kPageSize;
+  info->size = PageSizeInPixels();
   info->pszDocString = nullptr;
   info->pszHelpFile = nullptr;
   info->dwHelpContext = 0;
