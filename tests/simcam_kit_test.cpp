@@ -2,11 +2,17 @@
 // own: what every later test relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+#include "capture/pin_lookup.h"
 #include "capture/scoped.h"
 #include "simcam/common/control.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"
 #include "tests/support/simcam_devices.h"
+#include "tests/support/test_filter.h"
 
 using Microsoft::WRL::ComPtr;
 using simcamtest::Device;
@@ -21,6 +27,97 @@ const wchar_t kCard[] =
     L"AudioDecoder~0\n"
     L"crossbar = Extra: SVideo Composite -> VideoDecoder\n"
     L"tuner = yes\n";
+
+// What Windows' renderers do with surfaces of their own: the allocator attaches the surface's type
+// (here RGB32 640x480, top-down, rows 704 pixels apart) to the first sample it hands out.
+class SurfaceAllocator : public testfilter::Counted<IMemAllocator> {
+ public:
+  SurfaceAllocator(IMemAllocator* memory, const AM_MEDIA_TYPE& surface) : memory_(memory), surface_(surface) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (iid != IID_IUnknown && iid != IID_IMemAllocator) return *object = nullptr, E_NOINTERFACE;
+    *object = static_cast<IMemAllocator*>(this);
+    return AddRef(), S_OK;
+  }
+  STDMETHODIMP SetProperties(ALLOCATOR_PROPERTIES* wanted, ALLOCATOR_PROPERTIES* actual) override {
+    wanted->cbBuffer = std::max<long>(wanted->cbBuffer, static_cast<long>(surface_.lSampleSize));
+    return memory_->SetProperties(wanted, actual);
+  }
+  STDMETHODIMP GetProperties(ALLOCATOR_PROPERTIES* properties) override { return memory_->GetProperties(properties); }
+  STDMETHODIMP Commit() override { return memory_->Commit(); }
+  STDMETHODIMP Decommit() override { return memory_->Decommit(); }
+  STDMETHODIMP GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* end, DWORD flags) override {
+    const HRESULT hr = memory_->GetBuffer(sample, start, end, flags);
+    if (SUCCEEDED(hr) && !attached_) attached_ = SUCCEEDED((*sample)->SetMediaType(&surface_));
+    return hr;
+  }
+  STDMETHODIMP ReleaseBuffer(IMediaSample* sample) override { return memory_->ReleaseBuffer(sample); }
+
+ private:
+  ComPtr<IMemAllocator> memory_;
+  AM_MEDIA_TYPE surface_;
+  bool attached_ = false;
+};
+
+// An input pin that keeps a copy of each picture it receives.
+class SurfaceSink : public testfilter::Counted<IPin>, public IMemInputPin {
+ public:
+  explicit SurfaceSink(IMemAllocator* allocator) : allocator_(allocator) {}
+  std::vector<std::vector<BYTE>> pictures;  // read once the stream has stopped
+
+  size_t Received() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return pictures.size();
+  }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+    if (iid == IID_IUnknown || iid == IID_IPin)
+      *object = static_cast<IPin*>(this);
+    else if (iid == IID_IMemInputPin)
+      *object = static_cast<IMemInputPin*>(this);
+    else
+      return *object = nullptr, E_NOINTERFACE;
+    return AddRef(), S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return Counted<IPin>::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return Counted<IPin>::Release(); }
+  STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+  STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE*) override {
+    return connector_ = connector, S_OK;
+  }
+  STDMETHODIMP Disconnect() override { return connector_.Reset(), S_OK; }
+  STDMETHODIMP ConnectedTo(IPin** pin) override { return connector_.CopyTo(pin), *pin ? S_OK : VFW_E_NOT_CONNECTED; }
+  STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryDirection(PIN_DIRECTION* direction) override { return *direction = PINDIR_INPUT, S_OK; }
+  STDMETHODIMP QueryId(LPWSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_OK; }
+  STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+  STDMETHODIMP EndOfStream() override { return S_OK; }
+  STDMETHODIMP BeginFlush() override { return S_OK; }
+  STDMETHODIMP EndFlush() override { return S_OK; }
+  STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
+  STDMETHODIMP GetAllocator(IMemAllocator** allocator) override { return allocator_.CopyTo(allocator), S_OK; }
+  STDMETHODIMP NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
+  STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+  STDMETHODIMP Receive(IMediaSample* sample) override {
+    BYTE* bytes = nullptr;
+    sample->GetPointer(&bytes);
+    std::lock_guard<std::mutex> guard(lock_);
+    pictures.emplace_back(bytes, bytes + sample->GetActualDataLength());
+    return S_OK;
+  }
+  STDMETHODIMP ReceiveMultiple(IMediaSample** samples, long count, long* done) override {
+    for (*done = 0; *done < count; ++*done) Receive(samples[*done]);
+    return S_OK;
+  }
+  STDMETHODIMP ReceiveCanBlock() override { return S_FALSE; }
+
+ private:
+  ComPtr<IMemAllocator> allocator_;
+  ComPtr<IPin> connector_;
+  std::mutex lock_;
+};
 
 class SimCamKit : public simcamtest::KitTest {
  protected:
@@ -86,7 +183,8 @@ TEST_F(SimCamKit, SetFormatChangesWhatIsStreamed) {
   info->AvgTimePerFrame = 666666;  // 15 fps: below the offered rate is fine
   EXPECT_EQ(config->SetFormat(smaller), S_OK);
   info->bmiHeader.biHeight = -240;
-  EXPECT_EQ(pin->QueryAccept(smaller), S_FALSE) << "top-down: the pattern would be painted upside down";
+  EXPECT_EQ(config->SetFormat(smaller), VFW_E_INVALIDMEDIATYPE) << "every capability is bottom-up";
+  EXPECT_EQ(pin->QueryAccept(smaller), S_OK) << "the same picture top-down, painted so";
   info->bmiHeader.biHeight = 240;
   EXPECT_EQ(config->SetFormat(smaller), S_OK);
   EXPECT_EQ(pin->QueryAccept(smaller), S_OK);
@@ -264,6 +362,46 @@ TEST_F(SimCamKit, APageSaysTheSizeItsControlsTakeAtTheScreensScale) {
   EXPECT_EQ(controls, 2) << "a label and a list";
   page->Deactivate();
   page->SetObjects(0, nullptr);
+}
+
+// The colour bars, as a user names them, left to right across the picture's top three quarters.
+TEST_F(SimCamKit, APictureIsPaintedInTheLayoutTheRenderersOwnAllocatorAttaches) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
+  ComPtr<IPin> pin;
+  ASSERT_EQ(FindCapturePin(capture.Get(), &pin), S_OK);
+  VIDEOINFOHEADER surfaceFormat{};
+  surfaceFormat.bmiHeader = {sizeof(BITMAPINFOHEADER), 704, -480, 1, 32, BI_RGB, 704 * 480 * 4, 0, 0, 0, 0};
+  surfaceFormat.rcSource = surfaceFormat.rcTarget = {0, 0, 640, 480};
+  AM_MEDIA_TYPE surface{MEDIATYPE_Video, MEDIASUBTYPE_RGB32,    TRUE,
+                        FALSE,           704 * 480 * 4,         FORMAT_VideoInfo,
+                        nullptr,         sizeof(surfaceFormat), reinterpret_cast<BYTE*>(&surfaceFormat)};
+  EXPECT_EQ(pin->QueryAccept(&surface), S_OK) << "a layout it can paint";
+  ComPtr<IMemAllocator> memory;
+  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
+  ComPtr<IMemAllocator> allocator;
+  allocator.Attach(new SurfaceAllocator(memory.Get(), surface));
+  ComPtr<SurfaceSink> sink;
+  sink.Attach(new SurfaceSink(allocator.Get()));
+  ASSERT_EQ(pin->Connect(sink.Get(), nullptr), S_OK);
+  ASSERT_EQ(capture->Run(0), S_OK);
+  for (int i = 0; i < 100 && sink->Received() < 2; ++i) Sleep(20);
+  capture->Stop();
+  pin->Disconnect();
+  sink->Disconnect();
+  ASSERT_GE(sink->pictures.size(), 2u);
+  const DWORD bars[] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00, 0xff00ff, 0xff0000, 0x0000ff, 0x000000};
+  for (size_t picture = 0; picture < 2; ++picture) {
+    const std::vector<BYTE>& bytes = sink->pictures[picture];
+    ASSERT_EQ(bytes.size(), 704u * 480 * 4);
+    const auto pixel = [&bytes](size_t x, size_t row) {
+      const BYTE* bgr = &bytes[(row * 704 + x) * 4];
+      return static_cast<DWORD>(bgr[2] << 16 | bgr[1] << 8 | bgr[0]);
+    };
+    for (size_t bar = 0; bar < 8; ++bar) {
+      EXPECT_EQ(pixel(40 + 80 * bar, 100), bars[bar]) << "picture " << picture << ", bar " << bar << " near the top";
+      EXPECT_EQ(pixel(40 + 80 * bar, 400), pixel(40, 400)) << "the bottom quarter is one band";
+    }
+  }
 }
 
 }  // namespace

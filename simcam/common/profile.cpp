@@ -365,8 +365,7 @@ std::vector<VideoFormat> DefaultFormats() {
   return {{PixelFormat::RGB24, 640, 480, 30.0, false},
           {PixelFormat::RGB24, 320, 240, 30.0, false},
           {PixelFormat::RGB32, 640, 480, 30.0, false},
-          {PixelFormat::YUY2, 640, 480, 30.0, false},
-          {PixelFormat::MJPG, 1280, 720, 30.0, false}};
+          {PixelFormat::YUY2, 640, 480, 30.0, false}};
 }
 
 bool ParseDevice(const std::wstring& section, DeviceProfile* device) {

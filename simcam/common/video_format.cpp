@@ -172,11 +172,53 @@ bool FormatOfMediaType(const AM_MEDIA_TYPE& type, VideoFormat* format) {
   else
     return false;
   format->width = header->biWidth;
-  // The pattern is painted the way a positive height states it (RGB bottom-up, YUY2 top-down): a
-  // top-down proposal would show upside down, so it is not a format of the kit's.
+  // Capabilities are the way a positive height states them (RGB bottom-up, YUY2 top-down); the
+  // other orientation is a layout a renderer may ask for, not a capability.
   format->height = header->biHeight;
   format->fps = frameTime > 0 ? 10000000.0 / static_cast<double>(frameTime) : 0.0;
   return format->width > 0 && format->height > 0;
+}
+
+namespace {
+
+LONG StrideOf(LONG width, PixelFormat pixels) {
+  return static_cast<LONG>(((static_cast<DWORD>(width) * BitCountOf(pixels) + 31) / 32) * 4);
+}
+
+// The header and source rectangle of a VIDEOINFOHEADER or VIDEOINFOHEADER2 type.
+const BITMAPINFOHEADER* HeaderOf(const AM_MEDIA_TYPE& type, RECT* source) {
+  if (type.pbFormat == nullptr) return nullptr;
+  if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat);
+    return *source = info->rcSource, &info->bmiHeader;
+  }
+  if (type.formattype == FORMAT_VideoInfo2 && type.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
+    const auto* info = reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat);
+    return *source = info->rcSource, &info->bmiHeader;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+SampleLayout NativeLayoutOf(const VideoFormat& format) {
+  return {StrideOf(format.width, format.pixels), format.pixels == PixelFormat::YUY2};
+}
+
+bool LayoutOfMediaType(const AM_MEDIA_TYPE& type, const VideoFormat& format, SampleLayout* layout) {
+  RECT source{};
+  const BITMAPINFOHEADER* header = HeaderOf(type, &source);
+  if (header == nullptr || type.majortype != MEDIATYPE_Video || type.subtype != SubtypeOf(format.pixels) ||
+      format.pixels == PixelFormat::MJPG)
+    return false;
+  const bool wholePicture = IsRectEmpty(&source) || (source.left == 0 && source.top == 0 &&
+                                                     source.right == format.width && source.bottom == format.height);
+  const LONG rows = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  if (!wholePicture || rows != format.height || header->biWidth < format.width || header->biWidth > 65536) return false;
+  layout->stride = StrideOf(header->biWidth, format.pixels);
+  // YUV is top-down whatever the sign of its height says.
+  layout->topDown = header->biHeight < 0 || format.pixels == PixelFormat::YUY2;
+  return true;
 }
 
 void ClearMediaType(AM_MEDIA_TYPE* type) {

@@ -80,9 +80,12 @@ AM_MEDIA_TYPE* StreamPin::PreferredType() {
   return CreateMediaTypeFor(format);
 }
 
+// The current format, or its picture in a layout the peer's own buffers need.
 bool StreamPin::Accepts(const AM_MEDIA_TYPE& type) {
   VideoFormat format;
-  return FormatOfMediaType(type, &format) && SameCapability(format, device_->currentFormat());
+  SampleLayout layout;
+  return (FormatOfMediaType(type, &format) && SameCapability(format, device_->currentFormat())) ||
+         LayoutOfMediaType(type, device_->currentFormat(), &layout);
 }
 
 HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
@@ -101,6 +104,7 @@ HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
   if (FAILED(hr)) return hr;
   input_ = input;
   allocator_ = allocator;
+  if (!LayoutOfMediaType(type, device_->currentFormat(), &layout_)) layout_ = NativeLayoutOf(device_->currentFormat());
   device_->EnsureUpstream();
   return S_OK;
 }
@@ -284,6 +288,7 @@ void StreamPin::Stream() {
 void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime) {
   Microsoft::WRL::ComPtr<IMediaSample> sample;
   if (FAILED(allocator_->GetBuffer(&sample, nullptr, nullptr, 0)) || sample == nullptr) return;
+  if (!AdoptSampleLayout(sample.Get())) return;
   if (patternGeneration_ != device_->pictureGeneration()) {
     patternGeneration_ = device_->pictureGeneration();
     std::wstring name;
@@ -294,13 +299,23 @@ void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TI
   }
   BYTE* buffer = nullptr;
   sample->GetPointer(&buffer);
-  const long written = pattern_.Paint(buffer, sample->GetSize(), number);
+  const long written = pattern_.Paint(buffer, sample->GetSize(), number, layout_);
   sample->SetActualDataLength(written);
   REFERENCE_TIME begin = streamTime, end = streamTime + frameTime;
   sample->SetTime(&begin, &end);
   sample->SetSyncPoint(TRUE);
   const HRESULT hr = input_->Receive(sample.Get());
   device_->CountFrame(hr == S_OK);
+}
+
+// A renderer with surfaces of its own attaches the layout it needs to a sample, which holds from
+// that sample on. One the kit cannot paint gets no picture rather than a wrong one.
+bool StreamPin::AdoptSampleLayout(IMediaSample* sample) {
+  AM_MEDIA_TYPE* type = nullptr;
+  if (sample->GetMediaType(&type) != S_OK || type == nullptr) return true;
+  const bool paintable = LayoutOfMediaType(*type, device_->currentFormat(), &layout_);
+  FreeTaskMediaType(type);
+  return paintable;
 }
 
 STDMETHODIMP StreamPin::Disconnect() {

@@ -54,6 +54,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   void Stream();
   bool WaitUntil(REFERENCE_TIME due);
   void Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime);
+  bool AdoptSampleLayout(IMediaSample* sample);
 
   CaptureFilter* device_;
   bool configurable_;
@@ -65,6 +66,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   std::atomic<bool> running_{false};
   std::atomic<REFERENCE_TIME> start_{0};
   TestPattern pattern_;
+  SampleLayout layout_;  // of the connection, or of the last sample that named one
   unsigned patternGeneration_ = ~0u;
 };
 

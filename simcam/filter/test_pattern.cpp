@@ -55,10 +55,6 @@ void ToYuv(uint32_t rgb, BYTE* y, BYTE* u, BYTE* v) {
   *v = Clamp(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
 }
 
-LONG Stride(const VideoFormat& format) {
-  return static_cast<LONG>(((static_cast<DWORD>(format.width) * BitCountOf(format.pixels) + 31) / 32) * 4);
-}
-
 }  // namespace
 
 void TestPattern::Configure(const VideoFormat& format, const std::wstring& inputName, uint32_t inputColour,
@@ -76,25 +72,42 @@ void TestPattern::Configure(const VideoFormat& format, const std::wstring& input
   DrawText(still_.data(), 8, barsHeight + 8, scale, inputName, 0x000000);
 }
 
-long TestPattern::Paint(BYTE* buffer, long capacity, LONGLONG number) const {
-  const long size = static_cast<long>(still_.size());
-  if (buffer == nullptr || capacity < size) return 0;
-  std::memcpy(buffer, still_.data(), still_.size());
-  if (format_.pixels == PixelFormat::MJPG) return size;
+long TestPattern::Paint(BYTE* buffer, long capacity, LONGLONG number, const SampleLayout& layout) {
+  const SampleLayout native = NativeLayoutOf(format_);
+  if (format_.pixels == PixelFormat::MJPG || (layout.stride == native.stride && layout.topDown == native.topDown)) {
+    const long size = static_cast<long>(still_.size());
+    if (buffer == nullptr || capacity < size) return 0;
+    PaintNative(buffer, number);
+    return size;
+  }
+  const long long size = static_cast<long long>(layout.stride) * format_.height;
+  if (buffer == nullptr || layout.stride < native.stride || size > capacity) return 0;
+  frame_.resize(still_.size());
+  PaintNative(frame_.data(), number);
+  for (LONG row = 0; row < format_.height; ++row) {
+    const LONG target = layout.topDown == native.topDown ? row : format_.height - 1 - row;
+    std::memcpy(buffer + static_cast<std::ptrdiff_t>(target) * layout.stride,
+                frame_.data() + static_cast<std::ptrdiff_t>(row) * native.stride, static_cast<size_t>(native.stride));
+  }
+  return static_cast<long>(size);
+}
+
+void TestPattern::PaintNative(BYTE* frame, LONGLONG number) const {
+  std::memcpy(frame, still_.data(), still_.size());
+  if (format_.pixels == PixelFormat::MJPG) return;
   const LONG marker = std::max<LONG>(8, format_.height / 20);
   const LONG travel = std::max<LONG>(1, format_.width - marker);
-  FillRect(buffer, static_cast<LONG>(number * 4 % travel), format_.height * 3 / 4 - marker * 2, marker, marker,
+  FillRect(frame, static_cast<LONG>(number * 4 % travel), format_.height * 3 / 4 - marker * 2, marker, marker,
            0xffffff);
   const LONG scale = std::max<LONG>(1, format_.height / 240);
-  FillRect(buffer, 0, 0, 6 * 10 * scale + 8, 7 * scale + 8, 0x000000);
-  DrawText(buffer, 4, 4, scale, std::to_wstring(number), 0xffffff);
-  return size;
+  FillRect(frame, 0, 0, 6 * 10 * scale + 8, 7 * scale + 8, 0x000000);
+  DrawText(frame, 4, 4, scale, std::to_wstring(number), 0xffffff);
 }
 
 void TestPattern::FillRect(BYTE* frame, LONG x, LONG y, LONG width, LONG height, uint32_t rgb) const {
   const LONG left = std::clamp<LONG>(x, 0, format_.width), right = std::clamp<LONG>(x + width, 0, format_.width);
   const LONG top = std::clamp<LONG>(y, 0, format_.height), bottom = std::clamp<LONG>(y + height, 0, format_.height);
-  const LONG stride = Stride(format_);
+  const LONG stride = NativeLayoutOf(format_).stride;
   for (LONG row = top; row < bottom; ++row) {
     if (format_.pixels == PixelFormat::YUY2) {
       BYTE luma, u, v;
