@@ -5,7 +5,7 @@
 
 #include "app/app_state.h"
 #include "app/gdiplus_api.h"
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 namespace {
 

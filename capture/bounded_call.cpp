@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

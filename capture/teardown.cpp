@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/scoped.h"
 #include "capture/bounded_call.h"
 #include "capture/capture_device.h"
 #include "capture/graph_event.h"
 #include "capture/pin_lookup.h"
-#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

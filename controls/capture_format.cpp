@@ -8,9 +8,9 @@
 #include <new>
 #include <vector>
 
+#include "base/scoped.h"
 #include "capture/capture_device.h"
 #include "capture/pin_lookup.h"
-#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -5,8 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "base/scoped.h"
 #include "capture/pin_lookup.h"
-#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -1,9 +1,9 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "base/scoped.h"
 #include "capture/bounded_call.h"
 #include "capture/capture_device.h"
-#include "capture/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "base/scoped.h"
 #include "capture/pin_lookup.h"
-#include "capture/scoped.h"
 #include "devices/name_relabel.h"
 
 using Microsoft::WRL::ComPtr;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 namespace {
 

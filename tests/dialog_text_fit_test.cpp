@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "controls/input_dialog.h"
 #include "devices/source_dialog.h"
 #include "res/resource.h"

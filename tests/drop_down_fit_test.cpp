@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "tests/support/preview_graph.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <tuple>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "tests/support/app_fixture.h"
 #include "tests/support/platform_doubles.h"
 #include "tests/support/preview_graph.h"

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/scoped.h"
 #include "capture/capture_device.h"
-#include "capture/scoped.h"
 #include "tests/support/capture_device_internals.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/platform_doubles.h"

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "base/scoped.h"
 #include "capture/pin_lookup.h"
-#include "capture/scoped.h"
 #include "simcam/common/control.h"
 #include "tests/support/kit_fixture.h"
 #include "tests/support/preview_graph.h"

@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 XVFB_SCREEN="-screen 0 1280x1024x24"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 xvfb xauth googletest
-  xdotool imagemagick x11-utils clang clang-tidy)
+  xdotool imagemagick x11-utils clang clang-tidy clang-format)
 
 missing_packages() {
   local package
@@ -34,8 +34,7 @@ ensure_packages() {
 }
 
 build_windows() {
-  cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake -S "$ROOT" -B "$BUILD" --preset mingw-gcc >/dev/null
   cmake --build "$BUILD" --parallel "$(nproc)"
 }
 

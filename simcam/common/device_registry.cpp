@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <sstream>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 namespace simcam {
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/analog_pin.h"
 #include "simcam/filter/crossbar_filter.h"

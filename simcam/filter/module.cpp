@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "simcam/common/control.h"
 #include "simcam/common/device_registry.h"
 #include "simcam/filter/capture_filter.h"

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "simcam/common/video_format.h"
 #include "simcam/filter/pin_base.h"
 #include "simcam/filter/test_pattern.h"

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 #include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;

@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "capture/scoped.h"
+#include "base/scoped.h"
 
 namespace watchdog {
 namespace {
