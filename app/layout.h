@@ -5,7 +5,7 @@
 // Replaces `rect` by the largest rectangle of its aspect ratio that fits `bounds` (both normalised).
 void LetterboxRect(RECT* rect, RECT* bounds, bool centre);
 void UpdateVideoPosition();
-bool FitWindowToVideo();
+[[nodiscard]] bool FitWindowToVideo();
 void RefreshVideoArea();
 void SizeClientTo(HWND window, LONG width, LONG height);
 // Paints the client area outside the video rectangle black; always 1.

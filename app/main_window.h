@@ -5,7 +5,7 @@
 #include "capture/capture_device.h"
 
 void RegisterMainWindowClass(HINSTANCE instance);
-bool CreateMainWindow(HINSTANCE instance, int showCommand);
+[[nodiscard]] bool CreateMainWindow(HINSTANCE instance, int showCommand);
 // Greys the four Controls items, or with a device enables each by its probe.
 void UpdateControlsMenu(CaptureDevice* device);
 void CloseCurrentDevice();
@@ -13,7 +13,7 @@ void CloseCurrentDevice();
 void BlankVideoArea();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Makes `device` the current device and runs its preview; the caller keeps its own reference.
-bool StartDevice(CaptureDevice* device);
+[[nodiscard]] bool StartDevice(CaptureDevice* device);
 void HandleGraphEvents(HWND window);
 void HandleSysColorChange(HWND window);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -32,7 +32,7 @@ void ReportLoss(CaptureDevice* device, HWND owner) {
 // A device whose driver stopped answering is lost to the user. It is closed before the box, so
 // that nothing handled in the box's loop reaches it again. False when the device still answers.
 // The caller holds its own reference to the device.
-bool ReportIfStalled(CaptureDevice* device) {
+[[nodiscard]] bool ReportIfStalled(CaptureDevice* device) {
   if (device == nullptr || !device->IsStalled()) return false;
   CloseIfStillCurrent(device);
   ReportLoss(device, g_mainWindow);
@@ -42,7 +42,7 @@ bool ReportIfStalled(CaptureDevice* device) {
 // Ends a failed start: the device is shown in the error while still current, then dropped. The
 // box runs a nested message loop, so the device may have stopped being current meanwhile. A start
 // that failed because the driver stopped answering is reported as the device's loss.
-bool FailStart(CaptureDevice* device, bool tearDown) {
+[[nodiscard]] bool FailStart(CaptureDevice* device, bool tearDown) {
   if (ReportIfStalled(device)) return false;
   ShowDeviceError(g_mainWindow, IDS_START_FAILED, device->GetName().c_str());
   if (tearDown) device->TearDown();
@@ -58,7 +58,7 @@ void SelectSource(HWND window) {
   SourceDialog dialog;
   if (!ShowSourceDialog(&dialog, window)) return;
   ComPtr<CaptureDevice> chosen = dialog.GetSelected();
-  if (chosen != nullptr) StartDevice(chosen.Get());
+  if (chosen != nullptr) static_cast<void>(StartDevice(chosen.Get()));  // a failure was shown
 }
 
 void ChangeFormat(HWND window) {
@@ -66,7 +66,7 @@ void ChangeFormat(HWND window) {
   ComPtr<CaptureDevice> held = g_currentDevice;
   CloseCurrentDevice();
   if (ReportIfStalled(held.Get())) return;
-  held->ShowFormatPages(window);
+  static_cast<void>(held->ShowFormatPages(window));
   if (StartDevice(held.Get())) return;
   std::wstring text;
   if (LoadResourceString(&text, IDS_FORMAT_RESTART_FAILED) > 0)
@@ -81,7 +81,7 @@ void WithCurrentDevice(Show show) {
   show(held.Get());
 }
 
-bool HandleCommand(HWND window, WPARAM wParam) {
+[[nodiscard]] bool HandleCommand(HWND window, WPARAM wParam) {
   switch (LOWORD(wParam)) {
     case CMD_ABOUT:
       DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), window, AboutDialogProc, 0);
@@ -94,16 +94,16 @@ bool HandleCommand(HWND window, WPARAM wParam) {
       SelectSource(window);
       return true;
     case CMD_INPUTS:
-      WithCurrentDevice([window](CaptureDevice* device) { device->ShowInputDialog(window); });
+      WithCurrentDevice([window](CaptureDevice* device) { static_cast<void>(device->ShowInputDialog(window)); });
       return true;
     case CMD_VIDEO:
-      WithCurrentDevice([window](CaptureDevice* device) { device->ShowFilterPages(window); });
+      WithCurrentDevice([window](CaptureDevice* device) { static_cast<void>(device->ShowFilterPages(window)); });
       return true;
     case CMD_FORMAT:
       ChangeFormat(window);
       return true;
     case CMD_TV_TUNER:
-      WithCurrentDevice([window](CaptureDevice* device) { device->ShowTunerPages(window); });
+      WithCurrentDevice([window](CaptureDevice* device) { static_cast<void>(device->ShowTunerPages(window)); });
       return true;
     default:
       return false;
@@ -113,7 +113,7 @@ bool HandleCommand(HWND window, WPARAM wParam) {
 void Paint(HWND window) {
   PAINTSTRUCT paint;
   HDC context = BeginPaint(window, &paint);
-  if (g_currentDevice != nullptr) g_currentDevice->Repaint(window, context);
+  if (g_currentDevice != nullptr) static_cast<void>(g_currentDevice->Repaint(window, context));
   EndPaint(window, &paint);
 }
 
@@ -132,7 +132,7 @@ void FillBlack(HDC context, const RECT& area) {
 // During a bounded call only messages other threads send arrive here, and the device's graph is
 // with the worker. Whatever could start another teardown or reach the graph waits until the wait
 // ends (commands, events, close, system commands, colour changes, the layout); paints are black.
-bool HandleDuringWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+[[nodiscard]] bool HandleDuringWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
     case WM_COMMAND:
     case WM_GRAPH_EVENT:
@@ -174,7 +174,7 @@ bool StartDevice(CaptureDevice* device) {
     // The previous device goes before anything of the new one is built.
     ComPtr<CaptureDevice> previous = g_currentDevice;
     CloseCurrentDevice();
-    ReportIfStalled(previous.Get());
+    static_cast<void>(ReportIfStalled(previous.Get()));
   }
   g_currentDevice = own;
   own->videoWindow = g_mainWindow;

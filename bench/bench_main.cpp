@@ -153,7 +153,7 @@ double RelabelMs(size_t count, bool identical) {
     std::multimap<std::wstring, size_t, CodeUnitLess> entries;
     for (size_t i = 0; i < count; ++i) entries.emplace(identical ? L"USB Camera" : L"Camera " + std::to_wstring(i), i);
     const auto begin = std::chrono::steady_clock::now();
-    RelabelEqualNames(&entries);
+    static_cast<void>(RelabelEqualNames(&entries));
     samples.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
   }
   return MedianMs(samples);
@@ -168,7 +168,7 @@ double EnumerateMs(size_t count, bool identical) {
   for (int repeat = 0; repeat < 3; ++repeat) {
     DeviceList list;
     const auto begin = std::chrono::steady_clock::now();
-    list.Enumerate(CLSID_VideoInputDeviceCategory);
+    static_cast<void>(list.Enumerate(CLSID_VideoInputDeviceCategory));
     samples.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
   }
   return MedianMs(samples);

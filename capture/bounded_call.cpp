@@ -72,7 +72,7 @@ Worker* TakeWorker() {
 // deadline is checked between batches of sent messages; a sender waits for each reply, so a
 // stream of them cannot keep a batch going for long. (A timer thread that decided the deadline
 // would cost 0.1 ms per call under Wine, as much as the call itself.)
-bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
+[[nodiscard]] bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
   const ULONGLONG deadline = GetTickCount64() + boundMs;
   for (;;) {
     const ULONGLONG now = GetTickCount64();
@@ -89,7 +89,7 @@ bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
 }
 
 // The call is the worker's from now on, unless it returned while the bound was being judged.
-bool Abandon(Worker* worker) {
+[[nodiscard]] bool Abandon(Worker* worker) {
   if (InterlockedCompareExchange(&worker->state, kAbandoned, kBusy) == kDone) {
     WaitForSingleObject(worker->done.get(), INFINITE);  // set right after its state: a moment
     return false;

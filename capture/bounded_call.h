@@ -20,17 +20,18 @@ constexpr DWORD kTearDownBound = 2500;
 // would wait for a posted message that never comes, and count as stuck. False when the bound passed: the call is
 // abandoned where it hangs and never waited for again; when it does return, `afterLateReturn` runs on its worker, which
 // then ends. Exactly one of "true" and `afterLateReturn` happens.
-bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn, HRESULT* result);
+[[nodiscard]] bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn,
+                              HRESULT* result);
 
 // True while this thread waits in CallWithin. Readable from any thread.
-bool WaitingForBoundedCall();
+[[nodiscard]] bool WaitingForBoundedCall();
 
 // Holds a message back until the outermost wait ends, then posts it, in arrival order: what a
 // handler would start must not re-enter a caller that waits.
 void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // True once any call outlived its bound in this process.
-bool AnyCallAbandoned();
+[[nodiscard]] bool AnyCallAbandoned();
 
 // Releases `object` on a thread of its own: its last release may end in a stuck driver.
 void ReleaseOffThisThread(IUnknown* object);

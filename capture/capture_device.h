@@ -42,28 +42,28 @@ class CaptureDevice : public IUnknown {
   std::unique_ptr<MediaType> GetCaptureFormat() const;
 
   // Binds `device` as this object's source, under the display name `displayName`.
-  HRESULT Open(const std::wstring& displayName, const Microsoft::WRL::ComPtr<IMoniker>& device);
+  [[nodiscard]] HRESULT Open(const std::wstring& displayName, const Microsoft::WRL::ComPtr<IMoniker>& device);
   // Dismantles the preview graph down to the bare capture filter.
   void TearDown();
   // Builds the stopped preview graph drawing into videoWindow; false when a mandatory step fails.
-  bool BuildPreviewGraph();
-  bool Run();
-  HRESULT Repaint(HWND window, HDC context);
+  [[nodiscard]] bool BuildPreviewGraph();
+  [[nodiscard]] bool Run();
+  [[nodiscard]] HRESULT Repaint(HWND window, HDC context);
   // The former graph state (State_Stopped, State_Paused, State_Running), or -1 when not built.
   LONG SaveStateAndTearDown();
-  bool RebuildAndRestore(LONG state);
+  [[nodiscard]] bool RebuildAndRestore(LONG state);
   // True once a call on the graph outlived its bound: the driver is stuck, the graph left to the
   // call's worker, and the device is as good as lost.
-  bool IsStalled() const { return stalled; }
+  [[nodiscard]] bool IsStalled() const { return stalled; }
 
-  bool HasCrossbarInputs();
-  HRESULT ShowInputDialog(HWND owner);
-  bool HasFormatPages();
-  bool HasFilterPages();
-  bool HasTunerPages();
-  HRESULT ShowFormatPages(HWND owner);
-  HRESULT ShowFilterPages(HWND owner);
-  HRESULT ShowTunerPages(HWND owner);
+  [[nodiscard]] bool HasCrossbarInputs();
+  [[nodiscard]] HRESULT ShowInputDialog(HWND owner);
+  [[nodiscard]] bool HasFormatPages();
+  [[nodiscard]] bool HasFilterPages();
+  [[nodiscard]] bool HasTunerPages();
+  [[nodiscard]] HRESULT ShowFormatPages(HWND owner);
+  [[nodiscard]] HRESULT ShowFilterPages(HWND owner);
+  [[nodiscard]] HRESULT ShowTunerPages(HWND owner);
 
   // The window the preview draws into and that receives WM_GRAPH_EVENT; set by the shell.
   HWND videoWindow = nullptr;
@@ -74,22 +74,22 @@ class CaptureDevice : public IUnknown {
   friend struct CaptureDeviceInspector;  // tests look at the graph the device owns
 
   void ChooseInitialFormat();
-  bool RenderPreviewStream(const GUID& majorType);
-  bool AddWindowlessRenderer();
+  [[nodiscard]] bool RenderPreviewStream(const GUID& majorType);
+  [[nodiscard]] bool AddWindowlessRenderer();
   void SetVideoRectangles();
   void BuildCrossbarRoutes();
   void DirectEventsToWindow();
   // Stop, Pause or Run on `control`, given up after its bound.
-  HRESULT ChangeState(OAFilterState to);
+  [[nodiscard]] HRESULT ChangeState(OAFilterState to);
   // Runs `step` on the graph's parts on a worker, within `boundMs`. Past the bound the parts stay
   // with the worker, this device holds none of them, and it is stalled.
-  HRESULT CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step);
+  [[nodiscard]] HRESULT CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step);
   void ExchangeParts(GraphParts* parts);
   // The page sources of the Controls commands, each as its ISpecifyPropertyPages and the object
   // the frame is given.
-  HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
-  HRESULT FilterPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
-  HRESULT TunerPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
+  [[nodiscard]] HRESULT FormatPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
+  [[nodiscard]] HRESULT FilterPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
+  [[nodiscard]] HRESULT TunerPageSource(Microsoft::WRL::ComPtr<IUnknown>* source);
 
   LONG refCount = 0;
   Microsoft::WRL::ComPtr<IFilterGraph2> graph;

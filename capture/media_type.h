@@ -7,7 +7,7 @@
 // owned (and task-allocated) only while cbFormat is non-zero, and a non-null pUnk is a counted
 // reference.
 void InitMediaType(AM_MEDIA_TYPE* type);
-HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
+[[nodiscard]] HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source);
 void FreeMediaType(AM_MEDIA_TYPE* type);
 void DeleteMediaType(AM_MEDIA_TYPE* type);
 
@@ -22,7 +22,7 @@ class MediaType : public AM_MEDIA_TYPE {
 
   MediaType& operator=(const MediaType&) = delete;
 
-  HRESULT Assign(const MediaType& source);
+  [[nodiscard]] HRESULT Assign(const MediaType& source);
   // Only for objects whose block was just freed or never allocated.
   void Reinitialize();
 };

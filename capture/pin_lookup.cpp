@@ -4,24 +4,24 @@
 
 #include <new>
 
+#include "base/handed_back.h"
 #include "base/scoped.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-HRESULT ReadPinCategory(IPin* pin, GUID* category) {
+[[nodiscard]] HRESULT ReadPinCategory(IPin* pin, GUID* category) {
   ComPtr<IKsPropertySet> properties;
-  HRESULT hr = pin->QueryInterface(IID_PPV_ARGS(&properties));
+  const HRESULT hr = HandedBack(pin->QueryInterface(IID_PPV_ARGS(&properties)), properties);
   if (FAILED(hr)) return hr;
-  if (properties == nullptr) return E_NOINTERFACE;
   DWORD returned = 0;
   *category = GUID_NULL;
   return properties->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, category, sizeof(GUID), &returned);
 }
 
 // S_OK with *matches set, or the failure that ends the search.
-HRESULT PinMatches(IPin* pin, PIN_DIRECTION direction, REFGUID category, bool* matches) {
+[[nodiscard]] HRESULT PinMatches(IPin* pin, PIN_DIRECTION direction, REFGUID category, bool* matches) {
   *matches = false;
   scoped::PinInfo holder;
   const HRESULT hr = pin->QueryPinInfo(&holder.info);
@@ -39,11 +39,9 @@ HRESULT PinMatches(IPin* pin, PIN_DIRECTION direction, REFGUID category, bool* m
 }
 
 // A pin by its identifier; a success that hands back no pin is a failure.
-HRESULT FindPinById(IBaseFilter* filter, const wchar_t* id, IPin** pin) {
+[[nodiscard]] HRESULT FindPinById(IBaseFilter* filter, const wchar_t* id, IPin** pin) {
   *pin = nullptr;
-  const HRESULT hr = filter->FindPin(id, pin);
-  if (SUCCEEDED(hr) && *pin == nullptr) return E_POINTER;
-  return hr;
+  return HandedBack(filter->FindPin(id, pin), *pin);
 }
 
 }  // namespace
@@ -52,9 +50,8 @@ HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID 
   if (filter == nullptr || pin == nullptr) return E_POINTER;
   *pin = nullptr;
   ComPtr<IEnumPins> pins;
-  HRESULT hr = filter->EnumPins(&pins);
+  HRESULT hr = HandedBack(filter->EnumPins(&pins), pins);
   if (FAILED(hr)) return hr;
-  if (pins == nullptr) return E_POINTER;
 
   for (int taken = 0;; ++taken) {
     if (taken == kMaxPinsPerFilter) {
@@ -113,8 +110,7 @@ std::unique_ptr<MediaType> GetPinFormat(IPin* pin) {
 HRESULT SetPinFormat(const AM_MEDIA_TYPE* type, IPin* pin) {
   if (type == nullptr || pin == nullptr) return E_POINTER;
   ComPtr<IAMStreamConfig> config;
-  const HRESULT hr = pin->QueryInterface(IID_PPV_ARGS(&config));
+  const HRESULT hr = HandedBack(pin->QueryInterface(IID_PPV_ARGS(&config)), config);
   if (FAILED(hr)) return hr;
-  if (config == nullptr) return E_POINTER;
   return config->SetFormat(const_cast<AM_MEDIA_TYPE*>(type));
 }

@@ -11,11 +11,11 @@
 constexpr int kMaxPinsPerFilter = 1024;
 
 // On success *pin holds a new reference.
-HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID category, IPin** pin);
-HRESULT FindCapturePin(IBaseFilter* filter, IPin** pin);
-HRESULT FindPreviewPin(IBaseFilter* filter, IPin** pin);
-HRESULT FindAnalogVideoInPin(IBaseFilter* filter, IPin** pin);
+[[nodiscard]] HRESULT FindPinByCategory(IBaseFilter* filter, PIN_DIRECTION direction, REFGUID category, IPin** pin);
+[[nodiscard]] HRESULT FindCapturePin(IBaseFilter* filter, IPin** pin);
+[[nodiscard]] HRESULT FindPreviewPin(IBaseFilter* filter, IPin** pin);
+[[nodiscard]] HRESULT FindAnalogVideoInPin(IBaseFilter* filter, IPin** pin);
 
 // The pin's current format through IAMStreamConfig, or null on any failure.
 std::unique_ptr<MediaType> GetPinFormat(IPin* pin);
-HRESULT SetPinFormat(const AM_MEDIA_TYPE* type, IPin* pin);
+[[nodiscard]] HRESULT SetPinFormat(const AM_MEDIA_TYPE* type, IPin* pin);

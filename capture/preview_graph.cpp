@@ -24,7 +24,7 @@ bool CaptureDevice::BuildPreviewGraph() {
   SetVideoRectangles();
   BuildCrossbarRoutes();
   DirectEventsToWindow();
-  ChangeState(State_Stopped);
+  static_cast<void>(ChangeState(State_Stopped));
   if (stalled) return false;
   built = 1;
   return true;
@@ -81,16 +81,16 @@ void CaptureDevice::SetVideoRectangles() {
 // is still there; Build itself always starts on route 0.
 void CaptureDevice::BuildCrossbarRoutes() {
   const LONG chosen = crossbarRouter.current;
-  crossbarRouter.Reset();
+  static_cast<void>(crossbarRouter.Reset());
   ComPtr<IPin> analogVideoIn;
   if (FAILED(FindAnalogVideoInPin(captureFilter.Get(), &analogVideoIn))) return;
   if (FAILED(crossbarRouter.Build(analogVideoIn.Get()))) return;
   LONG count = 0;
   if (FAILED(crossbarRouter.Count(&count)) || count < 1) {
-    crossbarRouter.Reset();
+    static_cast<void>(crossbarRouter.Reset());
     return;
   }
-  if (chosen > 0 && chosen < count) crossbarRouter.Select(chosen);
+  if (chosen > 0 && chosen < count) static_cast<void>(crossbarRouter.Select(chosen));
 }
 
 void CaptureDevice::DirectEventsToWindow() {

@@ -12,7 +12,7 @@ GraphParts::~GraphParts() {
 }
 
 void GraphParts::ReleaseAll() {
-  crossbarRouter.Reset();
+  static_cast<void>(crossbarRouter.Reset());
   events.Reset();
   windowless.Reset();
   renderer.Reset();

@@ -65,7 +65,7 @@ void TearDownGraph(GraphParts& parts) {
     parts.events->SetNotifyWindow(0, WM_GRAPH_EVENT, 0);
     parts.events.Reset();
   }
-  parts.crossbarRouter.Reset();
+  static_cast<void>(parts.crossbarRouter.Reset());
   if (parts.graph != nullptr && parts.captureFilter != nullptr) {
     RemoveDownstream(parts.captureFilter.Get(), parts.graph.Get());
     RemoveUpstream(parts.captureFilter.Get(), parts.graph.Get());
@@ -76,9 +76,10 @@ void TearDownGraph(GraphParts& parts) {
 
 // Every driver call of the teardown within one bound, or all of it abandoned together.
 void CaptureDevice::TearDown() {
-  CallOnGraph(kTearDownBound, [](GraphParts& parts) {
+  // A stall is kept in `stalled`, which the callers read.
+  static_cast<void>(CallOnGraph(kTearDownBound, [](GraphParts& parts) {
     TearDownGraph(parts);
     return S_OK;
-  });
+  }));
   built = 0;
 }

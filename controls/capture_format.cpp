@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "base/handed_back.h"
 #include "base/scoped.h"
 #include "capture/capture_device.h"
 #include "capture/pin_lookup.h"
@@ -20,7 +21,9 @@ constexpr double kUnitsPerSecond = 10000000.0;
 constexpr DWORD kVideoInfoHead = 48;  // VIDEOINFOHEADER without its bmiHeader
 constexpr DWORD kBitmapHeaderSize = 40;
 
-bool IsRgbFamily(const GUID& subtype) { return std::memcmp(&subtype.Data2, &MEDIASUBTYPE_RGB24.Data2, 12) == 0; }
+[[nodiscard]] bool IsRgbFamily(const GUID& subtype) {
+  return std::memcmp(&subtype.Data2, &MEDIASUBTYPE_RGB24.Data2, 12) == 0;
+}
 
 DWORD ColourTableEntries(WORD bitDepth) {
   switch (bitDepth) {
@@ -48,7 +51,7 @@ long long PaddedImageSize(LONG width, WORD bitDepth, LONG height) {
 
 // A size a picture can have: a claimed size of zero, a negative one or one whose RGB24 image
 // exceeds 32 bits would otherwise win the search and leave the device unset.
-bool Streamable(SIZE size) {
+[[nodiscard]] bool Streamable(SIZE size) {
   return size.cx > 0 && size.cy > 0 && PaddedImageSize(size.cx, 24, size.cy) <= kMaxImageSize;
 }
 
@@ -144,8 +147,7 @@ HRESULT CaptureDevice::Open(const std::wstring& displayName, const ComPtr<IMonik
     capturePin.Reset();
   });
 
-  HRESULT hr = device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter));
-  if (SUCCEEDED(hr) && captureFilter == nullptr) hr = E_POINTER;
+  HRESULT hr = HandedBack(device->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&captureFilter)), captureFilter);
   if (FAILED(hr)) return hr;
   hr = FindCapturePin(captureFilter.Get(), &capturePin);
   if (FAILED(hr)) return hr;
@@ -192,5 +194,5 @@ void CaptureDevice::ChooseInitialFormat() {
   if (static_cast<long long>(best.cx) * best.cy <= 0) return;
   MediaType type;
   if (SUCCEEDED(BuildVideoType(&type, MEDIASUBTYPE_RGB24, best.cx, best.cy, 24, kInitialFrameRate)))
-    SetPinFormat(&type, capturePin.Get());
+    static_cast<void>(SetPinFormat(&type, capturePin.Get()));
 }

@@ -11,10 +11,11 @@
 inline constexpr double kInitialFrameRate = 15.0;
 
 // Replaces `type` with an uncompressed FORMAT_VideoInfo video type.
-HRESULT BuildVideoType(MediaType* type, const GUID& subtype, LONG width, LONG height, int bitDepth, double frameRate);
+[[nodiscard]] HRESULT BuildVideoType(MediaType* type, const GUID& subtype, LONG width, LONG height, int bitDepth,
+                                     double frameRate);
 // A task-allocated video type (structure and format block), freed with DeleteMediaType.
-HRESULT CreateVideoType(AM_MEDIA_TYPE** type, const GUID& subtype, WORD bitDepth, LONG width, LONG height,
-                        double frameRate);
+[[nodiscard]] HRESULT CreateVideoType(AM_MEDIA_TYPE** type, const GUID& subtype, WORD bitDepth, LONG width, LONG height,
+                                      double frameRate);
 // The BITMAPINFOHEADER block of a video type, with the RGB colour table or the FOURCC's padding.
-HRESULT BuildBitmapHeader(const GUID& subtype, WORD bitDepth, LONG width, LONG height, std::unique_ptr<BYTE[]>* block,
-                          DWORD* size);
+[[nodiscard]] HRESULT BuildBitmapHeader(const GUID& subtype, WORD bitDepth, LONG width, LONG height,
+                                        std::unique_ptr<BYTE[]>* block, DWORD* size);

@@ -23,7 +23,7 @@ constexpr LONG kMaxSearchSteps = 4096;
 // Calls `visit(position, pin)` for the crossbar filter's pins in enumeration order until it
 // returns true; false when the pins cannot be enumerated or none was chosen.
 template <typename Visit>
-bool ForEachPin(IAMCrossbar* crossbar, Visit visit) {
+[[nodiscard]] bool ForEachPin(IAMCrossbar* crossbar, Visit visit) {
   ComPtr<IBaseFilter> filter;
   if (crossbar->QueryInterface(IID_PPV_ARGS(&filter)) != S_OK || filter == nullptr) return false;
   ComPtr<IEnumPins> pins;
@@ -38,7 +38,7 @@ bool ForEachPin(IAMCrossbar* crossbar, Visit visit) {
 
 // The crossbar's pin counts; a count no crossbar can have (negative, or more pins than a filter is
 // walked for) is a driver's garbage and fails like the call itself.
-HRESULT PinCounts(IAMCrossbar* crossbar, LONG* outputs, LONG* inputs) {
+[[nodiscard]] HRESULT PinCounts(IAMCrossbar* crossbar, LONG* outputs, LONG* inputs) {
   const HRESULT hr = crossbar->get_PinCounts(outputs, inputs);
   if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
   const bool plausible = *outputs >= 0 && *inputs >= 0 && *outputs <= kMaxPinsPerFilter && *inputs <= kMaxPinsPerFilter;
@@ -47,14 +47,14 @@ HRESULT PinCounts(IAMCrossbar* crossbar, LONG* outputs, LONG* inputs) {
 
 }  // namespace
 
-CrossbarRouter::~CrossbarRouter() { Reset(); }
+CrossbarRouter::~CrossbarRouter() { static_cast<void>(Reset()); }
 
 HRESULT CrossbarRouter::Build(IPin* analogVideoIn) {
   searchRoot = CrossbarHop{};
   searchSteps = 0;
-  Reset();
+  static_cast<void>(Reset());
   const HRESULT result = analogVideoIn != nullptr ? Search(analogVideoIn, &searchRoot, 0) : E_POINTER;
-  Select(0);
+  static_cast<void>(Select(0));
   return result;
 }
 
@@ -69,7 +69,7 @@ HRESULT CrossbarRouter::Reset() {
 
 CrossbarRouter& CrossbarRouter::operator=(CrossbarRouter&& other) noexcept {
   if (this == &other) return *this;
-  Reset();
+  static_cast<void>(Reset());
   routes = std::move(other.routes);
   other.routes.clear();
   current = other.current;
@@ -165,7 +165,7 @@ HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
     const HRESULT r = found ? Search(inputPin, &next, depth + 1) : S_FALSE;
     if (r == S_FALSE) {
       hop->upstream = nullptr;
-      SaveRoute(hop);
+      static_cast<void>(SaveRoute(hop));
     }
   }
   return S_OK;
@@ -200,11 +200,11 @@ HRESULT CrossbarRouter::PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input
   if (PinCounts(crossbar, &outputs, &inputs) != S_OK) return E_FAIL;
   const LONG wanted = input ? index : inputs + index;
   // The pin is handed out without a reference of its own: the crossbar filter keeps it alive.
-  ForEachPin(crossbar, [&](LONG position, IPin* candidate) {
+  static_cast<void>(ForEachPin(crossbar, [&](LONG position, IPin* candidate) {
     if (position != wanted) return false;
     *pin = candidate;
     return true;
-  });
+  }));
   return *pin != nullptr ? S_OK : E_FAIL;
 }
 

@@ -32,12 +32,12 @@ class CrossbarRouter {
   CrossbarRouter& operator=(CrossbarRouter&& other) noexcept;
   ~CrossbarRouter();
 
-  HRESULT Build(IPin* analogVideoIn);
-  HRESULT Reset();
-  HRESULT Count(LONG* count) const;
-  HRESULT InputType(LONG index, LONG* type) const;
-  HRESULT Select(LONG index);
-  HRESULT SelectByType(LONG type);
+  [[nodiscard]] HRESULT Build(IPin* analogVideoIn);
+  [[nodiscard]] HRESULT Reset();
+  [[nodiscard]] HRESULT Count(LONG* count) const;
+  [[nodiscard]] HRESULT InputType(LONG index, LONG* type) const;
+  [[nodiscard]] HRESULT Select(LONG index);
+  [[nodiscard]] HRESULT SelectByType(LONG type);
   static void TypeName(LONG type, std::wstring& name);
 
   LONG current = 0;
@@ -46,11 +46,11 @@ class CrossbarRouter {
   // A route: element 0 is the outermost crossbar.
   using Route = std::unique_ptr<CrossbarHop[]>;
 
-  HRESULT Search(IPin* input, CrossbarHop* hop, LONG depth);
-  HRESULT SaveRoute(const CrossbarHop* outermost);
-  static HRESULT PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input, IPin** pin);
-  static HRESULT IndexOfPin(IAMCrossbar* crossbar, LONG* index, bool input, IPin* pin);
-  bool OnSearchPath(IAMCrossbar* crossbar, const CrossbarHop* hop) const;
+  [[nodiscard]] HRESULT Search(IPin* input, CrossbarHop* hop, LONG depth);
+  [[nodiscard]] HRESULT SaveRoute(const CrossbarHop* outermost);
+  [[nodiscard]] static HRESULT PinAtIndex(IAMCrossbar* crossbar, LONG index, bool input, IPin** pin);
+  [[nodiscard]] static HRESULT IndexOfPin(IAMCrossbar* crossbar, LONG* index, bool input, IPin* pin);
+  [[nodiscard]] bool OnSearchPath(IAMCrossbar* crossbar, const CrossbarHop* hop) const;
 
   CrossbarHop searchRoot{};
   std::vector<Route> routes;

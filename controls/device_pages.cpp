@@ -1,6 +1,7 @@
 #include <olectl.h>
 #include <wrl/client.h>
 
+#include "base/handed_back.h"
 #include "base/scoped.h"
 #include "capture/bounded_call.h"
 #include "capture/capture_device.h"
@@ -9,17 +10,18 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-bool NoPages(const scoped::PageArray& list) { return list.pages.cElems == 0 || list.pages.pElems == nullptr; }
+[[nodiscard]] bool NoPages(const scoped::PageArray& list) {
+  return list.pages.cElems == 0 || list.pages.pElems == nullptr;
+}
 
-HRESULT ReadPages(IUnknown* source, scoped::PageArray* list) {
+[[nodiscard]] HRESULT ReadPages(IUnknown* source, scoped::PageArray* list) {
   ComPtr<ISpecifyPropertyPages> specify;
-  const HRESULT hr = source->QueryInterface(IID_PPV_ARGS(&specify));
+  const HRESULT hr = HandedBack(source->QueryInterface(IID_PPV_ARGS(&specify)), specify);
   if (FAILED(hr)) return hr;
-  if (specify == nullptr) return E_NOINTERFACE;
   return specify->GetPages(&list->pages);
 }
 
-bool HasPages(HRESULT reached, IUnknown* source) {
+[[nodiscard]] bool HasPages(HRESULT reached, IUnknown* source) {
   if (FAILED(reached) || source == nullptr) return false;
   scoped::PageArray list;
   return SUCCEEDED(ReadPages(source, &list)) && !NoPages(list);
@@ -27,7 +29,7 @@ bool HasPages(HRESULT reached, IUnknown* source) {
 
 // A frame whose pages cannot be created cannot be closed under some hosts: open none then. On
 // Windows OleCreatePropertyFrame fails for such a frame anyway, so this changes nothing there.
-HRESULT FirstCreatablePage(const CAUUID& pages) {
+[[nodiscard]] HRESULT FirstCreatablePage(const CAUUID& pages) {
   HRESULT hr = REGDB_E_CLASSNOTREG;
   for (ULONG i = 0; i < pages.cElems; ++i) {
     ComPtr<IPropertyPage> page;
@@ -37,7 +39,7 @@ HRESULT FirstCreatablePage(const CAUUID& pages) {
   return hr;
 }
 
-HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
+[[nodiscard]] HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
   if (FAILED(reached)) return reached;
   scoped::PageArray list;
   const HRESULT hr = ReadPages(source, &list);
@@ -51,7 +53,8 @@ HRESULT ShowPages(HRESULT reached, IUnknown* source, HWND owner) {
 
 // The sheet's loop may leave the device to a stuck driver (a loss or a colour change handled in
 // it): the page source may then hold the graph's last reference, which is not this thread's.
-HRESULT ShowPagesHeld(const CaptureDevice& device, HRESULT reached, ComPtr<IUnknown>& source, HWND owner) {
+[[nodiscard]] HRESULT ShowPagesHeld(const CaptureDevice& device, HRESULT reached, ComPtr<IUnknown>& source,
+                                    HWND owner) {
   const HRESULT shown = ShowPages(reached, source.Get(), owner);
   if (device.IsStalled()) ReleaseOffThisThread(source.Detach());
   return shown;
@@ -62,9 +65,8 @@ HRESULT ShowPagesHeld(const CaptureDevice& device, HRESULT reached, ComPtr<IUnkn
 HRESULT CaptureDevice::FormatPageSource(ComPtr<IUnknown>* source) {
   if (capturePin == nullptr) return E_FAIL;
   ComPtr<IAMStreamConfig> config;
-  const HRESULT hr = capturePin.As(&config);
+  const HRESULT hr = HandedBack(capturePin.As(&config), config);
   if (FAILED(hr)) return hr;
-  if (config == nullptr) return E_NOINTERFACE;
   *source = config;
   return S_OK;
 }
@@ -78,10 +80,10 @@ HRESULT CaptureDevice::FilterPageSource(ComPtr<IUnknown>* source) {
 HRESULT CaptureDevice::TunerPageSource(ComPtr<IUnknown>* source) {
   if (builder == nullptr || captureFilter == nullptr) return E_FAIL;
   ComPtr<IAMTVTuner> tuner;
-  const HRESULT hr =
-      builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, captureFilter.Get(), IID_PPV_ARGS(&tuner));
+  const HRESULT hr = HandedBack(
+      builder->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, captureFilter.Get(), IID_PPV_ARGS(&tuner)),
+      tuner);
   if (FAILED(hr)) return hr;
-  if (tuner == nullptr) return E_NOINTERFACE;
   *source = tuner;
   return S_OK;
 }

@@ -16,7 +16,7 @@ void FillInputList(HWND dialog, CrossbarRouter* router) {
   if (combo == nullptr) return;
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   LONG count = 0;
-  router->Count(&count);
+  static_cast<void>(router->Count(&count));
   for (LONG i = 0; i < count; ++i) {
     LONG type = 0;
     if (FAILED(router->InputType(i, &type))) break;
@@ -78,7 +78,7 @@ INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       LONG_PTR type = 0;
       if (id == IDC_INPUT_LIST && HIWORD(wParam) == CBN_SELCHANGE && GetComboSelectionData(dialog, id, &type) &&
           g_inputRouter != nullptr)
-        g_inputRouter->SelectByType(static_cast<LONG>(type));
+        static_cast<void>(g_inputRouter->SelectByType(static_cast<LONG>(type)));
       return FALSE;
     }
     case WM_DESTROY:

@@ -5,6 +5,6 @@
 #include "controls/crossbar_router.h"
 
 // Runs dialog 129 over `router`; true when it ended with result 1 (it never does).
-bool RunInputDialog(CrossbarRouter* router, HWND owner);
+[[nodiscard]] bool RunInputDialog(CrossbarRouter* router, HWND owner);
 INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-bool GetComboSelectionData(HWND dialog, int control, LONG_PTR* data);
+[[nodiscard]] bool GetComboSelectionData(HWND dialog, int control, LONG_PTR* data);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "base/handed_back.h"
 #include "base/scoped.h"
 #include "capture/pin_lookup.h"
 #include "devices/name_relabel.h"
@@ -11,14 +12,14 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-bool HasCapturePin(IBaseFilter* filter) {
+[[nodiscard]] bool HasCapturePin(IBaseFilter* filter) {
   ComPtr<IPin> pin;
   return SUCCEEDED(FindCapturePin(filter, &pin));
 }
 
 // S_OK with the display name, S_FALSE when the device is to be dropped: its filter cannot be
 // bound, has no capture output pin, or its friendly name cannot be read.
-HRESULT ReadUsableDeviceName(IMoniker* moniker, std::wstring* name) {
+[[nodiscard]] HRESULT ReadUsableDeviceName(IMoniker* moniker, std::wstring* name) {
   ComPtr<IBaseFilter> filter;
   if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter))) || filter == nullptr) return S_FALSE;
   if (!HasCapturePin(filter.Get())) return S_FALSE;
@@ -55,14 +56,16 @@ HRESULT DeviceList::Enumerate(GUID category) {
   if (category != CLSID_VideoInputDeviceCategory && category != CLSID_AudioInputDeviceCategory) return E_INVALIDARG;
 
   ComPtr<ICreateDevEnum> deviceEnumerator;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&deviceEnumerator));
+  HRESULT hr =
+      HandedBack(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC, IID_PPV_ARGS(&deviceEnumerator)),
+                 deviceEnumerator);
   if (FAILED(hr)) return hr;
-  if (deviceEnumerator == nullptr) return E_POINTER;
 
   ComPtr<IEnumMoniker> monikers;
   hr = deviceEnumerator->CreateClassEnumerator(category, &monikers, 0);
   if (hr != S_OK) return hr;
-  if (monikers == nullptr) return E_POINTER;
+  hr = HandedBack(hr, monikers);
+  if (FAILED(hr)) return hr;
 
   hr = AddDevices(monikers.Get());
   if (SUCCEEDED(hr) && !entries.empty()) hr = MakeNamesUnique();

@@ -23,7 +23,7 @@ class DeviceList {
   DeviceList& operator=(const DeviceList&) = delete;
   virtual ~DeviceList() = default;
 
-  HRESULT Enumerate(GUID category);
+  [[nodiscard]] HRESULT Enumerate(GUID category);
 
   Entries::const_iterator begin() const { return entries.begin(); }
   Entries::const_iterator end() const { return entries.end(); }
@@ -33,8 +33,8 @@ class DeviceList {
   IMoniker* Find(const std::wstring& name) const;
 
  private:
-  HRESULT AddDevices(IEnumMoniker* monikers);
-  HRESULT MakeNamesUnique();
+  [[nodiscard]] HRESULT AddDevices(IEnumMoniker* monikers);
+  [[nodiscard]] HRESULT MakeNamesUnique();
 
   Entries entries;
 };

@@ -17,7 +17,7 @@ inline std::wstring NumberSuffix(unsigned counter) {
 }
 
 template <typename Value>
-HRESULT RelabelEqualNames(std::multimap<std::wstring, Value, CodeUnitLess>* entries) {
+[[nodiscard]] HRESULT RelabelEqualNames(std::multimap<std::wstring, Value, CodeUnitLess>* entries) {
   // Every generated name sorts after its base name, so keys before the last base stay unique
   // and each pass may resume there instead of at the start.
   auto scanFrom = entries->begin();

@@ -29,7 +29,7 @@ void InitialiseSourceDialog(HWND dialog, LPARAM parameter) {
 }  // namespace
 
 SourceDialog::~SourceDialog() {
-  devices.Enumerate(GUID_NULL);  // empties the list: every moniker is released first
+  static_cast<void>(devices.Enumerate(GUID_NULL));  // empties the list: every moniker is released first
   selected.Reset();
 }
 
@@ -111,7 +111,7 @@ INT_PTR CALLBACK SourceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
           return TRUE;
         case IDC_FORMAT_BUTTON:
           if (g_sourceDialog != nullptr && g_sourceDialog->ApplySelection(dialog))
-            g_sourceDialog->GetSelected()->ShowFormatPages(dialog);
+            static_cast<void>(g_sourceDialog->GetSelected()->ShowFormatPages(dialog));
           return TRUE;
         default:
           return FALSE;

@@ -18,9 +18,9 @@ class SourceDialog {
 
   Microsoft::WRL::ComPtr<CaptureDevice> GetSelected() const { return selected; }
   // Fills the list with every device but the current one; 1 when none is left to offer.
-  HRESULT FillSourceList(HWND dialog);
+  [[nodiscard]] HRESULT FillSourceList(HWND dialog);
   // Makes `selected` a device opened on the chosen entry.
-  bool ApplySelection(HWND dialog);
+  [[nodiscard]] bool ApplySelection(HWND dialog);
 
  private:
   friend bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
@@ -32,8 +32,8 @@ class SourceDialog {
 extern SourceDialog* g_sourceDialog;
 
 // Runs the modal dialog; true when it ended with OK and `selected` holds an opened device.
-bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
+[[nodiscard]] bool ShowSourceDialog(SourceDialog* dialog, HWND owner);
 INT_PTR CALLBACK SourceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Whether `device` is the one being previewed, whatever name the latest listing gave it.
-bool IsCurrentDevice(IMoniker* device);
-bool GetComboSelectionText(HWND dialog, int control, std::wstring* text);
+[[nodiscard]] bool IsCurrentDevice(IMoniker* device);
+[[nodiscard]] bool GetComboSelectionText(HWND dialog, int control, std::wstring* text);

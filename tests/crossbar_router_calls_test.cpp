@@ -25,11 +25,11 @@ struct AnalogInput {
 
 std::vector<LONG> RouteTypes(const CrossbarRouter& router) {
   LONG count = 0;
-  router.Count(&count);
+  static_cast<void>(router.Count(&count));
   std::vector<LONG> types;
   for (LONG i = 0; i < count; ++i) {
     LONG type = -1;
-    router.InputType(i, &type);
+    static_cast<void>(router.InputType(i, &type));
     types.push_back(type);
   }
   return types;
@@ -100,7 +100,7 @@ TEST(CrossbarRouterCalls, SelectReportsOnlyTheLastVideoRouteAndAlwaysMovesCurren
   extra->routeResult = S_OK;
   EXPECT_EQ(router.Select(1), VFW_E_NOT_CONNECTED);
   EXPECT_EQ(router.current, 1);
-  router.Reset();
+  static_cast<void>(router.Reset());
   delete main;
   delete extra;
 }
@@ -113,7 +113,7 @@ TEST(CrossbarRouterCalls, RefusedAndUnreadableInputsAreSkipped) {
   CrossbarRouter router;
   ASSERT_EQ(router.Build(&analog.pin), S_OK);
   EXPECT_EQ(RouteTypes(router), (std::vector<LONG>{kTuner}));
-  router.Reset();
+  static_cast<void>(router.Reset());
   delete card;
 }
 
@@ -177,14 +177,14 @@ TEST(CrossbarRouterCalls, DeepChainsRouteEveryStageAndEndlessOnesAreBounded) {
   CrossbarRouter router;
   ASSERT_EQ(router.Build(&analog.pin), S_OK);
   LONG count = 0;
-  router.Count(&count);
+  static_cast<void>(router.Count(&count));
   EXPECT_EQ(count, 64) << "each stage's Tuner input up to the depth bound";
   for (auto* crossbar : chain) crossbar->routeCalls.clear();
   EXPECT_EQ(router.Select(32), S_OK);  // routes come deepest first: this one is 32 crossbars long
   for (int i = 0; i < 32; ++i)
     EXPECT_EQ(chain[static_cast<size_t>(i)]->routeCalls, (Calls{{0, i == 31 ? 1 : 0}})) << "stage " << i;
   EXPECT_TRUE(chain[32]->routeCalls.empty());
-  router.Reset();
+  static_cast<void>(router.Reset());
   for (auto* crossbar : chain) {
     EXPECT_EQ(crossbar->references(), 1u);
     delete crossbar;
@@ -207,7 +207,7 @@ TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
       CrossbarRouter router;
       ASSERT_EQ(router.Build(&analog.pin), S_OK);
       LONG count = 0;
-      router.Count(&count);
+      static_cast<void>(router.Count(&count));
       // The Inputs dialog offers the first 256 found; the window comes back at once.
       EXPECT_EQ(count, lastInput == kComposite ? 256 : 0);
     }
@@ -237,7 +237,7 @@ TEST(CrossbarRouterCalls, InputWhosePinCannotBeFoundEndsARouteAndUnknownOutputIs
   EXPECT_EQ(RouteTypes(router), (std::vector<LONG>{kTuner, kComposite, kSVideo}))
       << "inputs that cannot be followed are route ends of their own crossbar";
   EXPECT_EQ(extra->references(), 1u);
-  router.Reset();
+  static_cast<void>(router.Reset());
   delete card;
   delete extra;
 }
