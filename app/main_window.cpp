@@ -77,15 +77,19 @@ void BlankVideoArea() {
   }
 }
 
-int RunApplication(HINSTANCE instance, int showCommand) {
-  const bool oleInitialised = SUCCEEDED(OleInitialize(nullptr));
+bool StartApplication(HINSTANCE instance, int showCommand) {
   Gdiplus::GdiplusStartupInput startup;
   Gdiplus::GdiplusStartup(&g_gdiplusToken, &startup, nullptr);
   LoadStringW(instance, IDS_APP_TITLE, g_windowTitle, 100);
   LoadStringW(instance, IDS_WINDOW_CLASS, g_windowClassName, 100);
   RegisterMainWindowClass(instance);
+  return CreateMainWindow(instance, showCommand);
+}
+
+int RunApplication(HINSTANCE instance, int showCommand) {
+  const bool oleInitialised = SUCCEEDED(OleInitialize(nullptr));
   // Without a window nothing was opened that the process's own exit does not end: no shut-down.
-  if (!CreateMainWindow(instance, showCommand)) return 0;
+  if (!StartApplication(instance, showCommand)) return 0;
   HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAIN));
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0)) {
@@ -99,9 +103,9 @@ int RunApplication(HINSTANCE instance, int showCommand) {
   // (ExitProcess runs that code; a vendor DLL's can wait for its stuck streaming thread). The
   // program keeps no data, so ending at once loses nothing.
   if (AnyCallAbandoned()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(message.wParam));
-  // Threads that changed a graph's state hold the renderer's per-thread state: ended here, each
-  // tears its own down. On Windows the process's exit would end them too; ending them first is the
-  // orderly shut-down the platform documents, and costs nothing.
+  // The idle workers may hold the renderer's per-thread state: ended here (each waited for up to
+  // 1 s), each tears its own down. On Windows the process's exit would end them too; ending them
+  // first is the orderly shut-down the platform documents. Abandoned workers are not among them.
   EndBoundedCallWorkers();
   if (g_controlsMenu != nullptr) {
     DestroyMenu(g_controlsMenu);

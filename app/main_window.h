@@ -17,5 +17,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void HandleGraphEvents(HWND window);
 void HandleSysColorChange(HWND window);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Start-up in a thread whose COM is initialised: GDI+, the window's strings and class, the main
+// window shown with `showCommand`; false without a window.
+[[nodiscard]] bool StartApplication(HINSTANCE instance, int showCommand);
 // The whole program from start-up to shut-down; returns the exit code.
 int RunApplication(HINSTANCE instance, int showCommand);

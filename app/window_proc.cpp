@@ -117,8 +117,9 @@ void Paint(HWND window) {
   EndPaint(window, &paint);
 }
 
-// Windows suggests where the window goes at a monitor's new scale; the resize lays the picture out
-// again (held back, like any resize, while a state change is waited for).
+// Windows suggests where the window goes at a monitor's new scale. The window moves and resizes at
+// once; only the layout its WM_SIZE redoes waits, like any resize, while a state change is waited
+// for.
 void MoveToSuggestedRect(HWND window, LPARAM suggestion) {
   const auto* rect = reinterpret_cast<const RECT*>(suggestion);
   SetWindowPos(window, nullptr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
@@ -129,9 +130,11 @@ void FillBlack(HDC context, const RECT& area) {
   FillRect(context, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
-// During a bounded call only messages other threads send arrive here, and the device's graph is
-// with the worker. Whatever could start another teardown or reach the graph waits until the wait
-// ends (commands, events, close, system commands, colour changes, the layout); paints are black.
+// During a bounded call only sent messages arrive here (from other threads, and what this thread
+// sends while handling them), and the device's graph is with the worker. Whatever could start
+// another teardown or reach the graph waits until the wait ends (commands, graph events, close,
+// system commands, colour and display changes, resizes); paints and erases are black. Anything
+// else, WM_DPICHANGED included, is handled as usual.
 [[nodiscard]] bool HandleDuringWait(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
     case WM_COMMAND:

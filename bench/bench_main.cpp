@@ -61,14 +61,7 @@ double MsSinceProcessStart() {
   return Ms(now) - Ms(created);
 }
 
-bool StartProgramWindow() {
-  HINSTANCE module = GetModuleHandleW(nullptr);
-  g_instance = module;
-  LoadStringW(module, IDS_APP_TITLE, g_windowTitle, 100);
-  LoadStringW(module, IDS_WINDOW_CLASS, g_windowClassName, 100);
-  RegisterMainWindowClass(module);
-  return CreateMainWindow(module, SW_SHOW);
-}
+bool StartProgramWindow() { return StartApplication(GetModuleHandleW(nullptr), SW_SHOW); }
 
 // Confirms the first source in the source dialog; returns the moment OK was pressed.
 LONGLONG ConfirmFirstSource() {
@@ -200,8 +193,6 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring mode = argv[1];
   const bool program = argc > 2 && std::wstring(argv[2]) == L"program";
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  Gdiplus::GdiplusStartupInput startup;
-  Gdiplus::GdiplusStartup(&g_gdiplusToken, &startup, nullptr);
   int result = 2;
   if (mode == L"stream" && argc == 5)
     result = Stream(program, static_cast<int>(std::wcstol(argv[3], nullptr, 10)),

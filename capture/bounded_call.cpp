@@ -24,7 +24,8 @@ struct Worker {
   LONG state = kBusy;
 };
 
-// Touched by the waiting thread only.
+// The idle workers and the held messages: the user-interface thread's alone. The two atomics
+// below may be read anywhere.
 std::vector<Worker*> idleWorkers;
 std::vector<MSG> deferred;
 std::atomic<int> waitDepth{0};
@@ -67,11 +68,11 @@ Worker* TakeWorker() {
 }
 
 // Sent messages are served so that a driver or renderer thread that sends to a window of this
-// thread is not blocked by the wait; posted messages stay queued. This is the platform's own rule
-// for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE). The
-// deadline is checked between batches of sent messages; a sender waits for each reply, so a
-// stream of them cannot keep a batch going for long. (A timer thread that decided the deadline
-// would cost 0.1 ms per call under Wine, as much as the call itself.)
+// thread is not blocked by the wait; posted messages, input, timers and paints stay queued. This is the platform's own
+// rule for a thread that owns windows and waits (MsgWaitForMultipleObjectsEx with QS_SENDMESSAGE). The deadline is
+// checked between batches of sent messages; a sender waits for each reply, so a stream of them cannot keep a batch
+// going for long. (A timer thread that decided the deadline would cost 0.1 ms per call under Wine, as much as the call
+// itself.)
 [[nodiscard]] bool WaitServingSentMessages(HANDLE done, DWORD boundMs) {
   const ULONGLONG deadline = GetTickCount64() + boundMs;
   for (;;) {

@@ -14,20 +14,25 @@
 constexpr DWORD kStartBound = 3000;
 constexpr DWORD kTearDownBound = 2500;
 
-// Runs `call` on a worker thread and waits at most `boundMs` for it, serving meanwhile only the
-// messages other threads send to this one. The call's objects must be usable from any thread
-// (DirectShow's graph manager and filters are registered "Both"): a call that needs this thread
-// would wait for a posted message that never comes, and count as stuck. False when the bound passed: the call is
-// abandoned where it hangs and never waited for again; when it does return, `afterLateReturn` runs on its worker, which
-// then ends. Exactly one of "true" and `afterLateReturn` happens.
+// Runs `call` on a worker thread and waits at most `boundMs` for it, serving meanwhile only sent
+// messages: those other threads send, and those this thread sends while handling them. The worker
+// uses this thread's interface pointers as they are, unmarshalled: that rests on DirectShow's
+// objects locking their own state (ThreadingModel "Both" only lets them live in this apartment
+// without a proxy). A call that needs this thread (one marshalled into this apartment, or waiting
+// for a posted message) waits for what the wait does not serve, and counts as stuck. False when the
+// bound passed: the call is abandoned where it hangs and never waited for again; when it does
+// return, `afterLateReturn` runs on its worker, which then ends. Exactly one of "true" and
+// `afterLateReturn` happens.
 [[nodiscard]] bool CallWithin(DWORD boundMs, std::function<HRESULT()> call, std::function<void()> afterLateReturn,
                               HRESULT* result);
 
-// True while this thread waits in CallWithin. Readable from any thread.
+// True while a CallWithin wait is under way (only the user-interface thread waits). Readable from
+// any thread.
 [[nodiscard]] bool WaitingForBoundedCall();
 
-// Holds a message back until the outermost wait ends, then posts it, in arrival order: what a
-// handler would start must not re-enter a caller that waits.
+// Holds a message back until the outermost wait ends, then posts it in arrival order: what a
+// handler would start must not re-enter a caller that waits. Its sender has had 0 for an answer. A
+// resize, colour change or display change already held for the same window is held once.
 void DeferUntilWaitEnds(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // True once any call outlived its bound in this process.

@@ -23,8 +23,8 @@ CaptureDevice::CaptureDevice() {
   }
 }
 
-// The teardown and the final releases in one bound, off this thread: the graph's last release
-// stops it once more, and a driver may hang there too.
+// The teardown and the final releases in one bound on a worker (here, for a device without a
+// filter): the graph's last release stops it once more, and a driver may hang there too.
 CaptureDevice::~CaptureDevice() {
   // A stuck driver was reported when it stuck; nothing is left to tell.
   static_cast<void>(CallOnGraph(kTearDownBound, [](GraphParts& parts) {

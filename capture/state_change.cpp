@@ -41,8 +41,10 @@ void CaptureDevice::ExchangeParts(GraphParts* parts) {
   parts->crossbarRouter = std::move(routes);
 }
 
-// The graph is lent to the worker for the call, so that this thread holds nothing of it should the
+// The graph is lent to the worker for the call, so that the device holds nothing of it should the
 // driver not return: the worker then dismantles and releases it whenever the call does return.
+// (This function keeps the renderer, below; the shell's own references go off this thread after
+// a stall too.)
 HRESULT CaptureDevice::CallOnGraph(DWORD boundMs, const std::function<HRESULT(GraphParts&)>& step) {
   // Without the device's filter the graph holds no driver that could stall (a device never opened,
   // or one already left to a stuck driver): the call is made here. Out of memory, too, it is made

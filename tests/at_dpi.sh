@@ -6,10 +6,11 @@ set -euo pipefail
 dpi=$1
 shift
 key='HKCU\Control Panel\Desktop'
-previous=$(wine reg query "$key" /v LogPixels 2>/dev/null | awk '/LogPixels/ { print $3 }' || true)
+# reg writes CRLF; it takes the value back as it printed it (0x...).
+previous=$(wine reg query "$key" /v LogPixels 2>/dev/null | tr -d '\r' | awk '/LogPixels/ { print $3 }' || true)
 restore() {
   if [ -n "$previous" ]; then
-    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$((previous))" /f >/dev/null 2>&1
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$previous" /f >/dev/null 2>&1
   else
     wine reg delete "$key" /v LogPixels /f >/dev/null 2>&1 || true
   fi

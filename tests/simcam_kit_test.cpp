@@ -364,44 +364,73 @@ TEST_F(SimCamKit, APageSaysTheSizeItsControlsTakeAtTheScreensScale) {
   page->SetObjects(0, nullptr);
 }
 
-// The colour bars, as a user names them, left to right across the picture's top three quarters.
-TEST_F(SimCamKit, APictureIsPaintedInTheLayoutTheRenderersOwnAllocatorAttaches) {
-  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
+// Streams two pictures of an RGB32 640x480 device into `sink`, connected with `type` (or the pin's
+// own choice).
+std::vector<std::vector<BYTE>> TwoPictures(IBaseFilter* capture, SurfaceSink* sink, const AM_MEDIA_TYPE* type) {
   ComPtr<IPin> pin;
-  ASSERT_EQ(FindCapturePin(capture.Get(), &pin), S_OK);
-  VIDEOINFOHEADER surfaceFormat{};
-  surfaceFormat.bmiHeader = {sizeof(BITMAPINFOHEADER), 704, -480, 1, 32, BI_RGB, 704 * 480 * 4, 0, 0, 0, 0};
-  surfaceFormat.rcSource = surfaceFormat.rcTarget = {0, 0, 640, 480};
-  AM_MEDIA_TYPE surface{MEDIATYPE_Video, MEDIASUBTYPE_RGB32,    TRUE,
-                        FALSE,           704 * 480 * 4,         FORMAT_VideoInfo,
-                        nullptr,         sizeof(surfaceFormat), reinterpret_cast<BYTE*>(&surfaceFormat)};
-  EXPECT_EQ(pin->QueryAccept(&surface), S_OK) << "a layout it can paint";
-  ComPtr<IMemAllocator> memory;
-  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
-  ComPtr<IMemAllocator> allocator;
-  allocator.Attach(new SurfaceAllocator(memory.Get(), surface));
-  ComPtr<SurfaceSink> sink;
-  sink.Attach(new SurfaceSink(allocator.Get()));
-  ASSERT_EQ(pin->Connect(sink.Get(), nullptr), S_OK);
-  ASSERT_EQ(capture->Run(0), S_OK);
+  EXPECT_EQ(FindCapturePin(capture, &pin), S_OK);
+  if (pin == nullptr || pin->Connect(sink, type) != S_OK) return {};
+  EXPECT_EQ(capture->Run(0), S_OK);
   for (int i = 0; i < 100 && sink->Received() < 2; ++i) Sleep(20);
   capture->Stop();
   pin->Disconnect();
   sink->Disconnect();
-  ASSERT_GE(sink->pictures.size(), 2u);
+  return sink->pictures;
+}
+
+// A Windows renderer's surface: top-down, rows 704 pixels apart. The colour bars, as a user names
+// them, run left to right across the picture's top three quarters; row 105's start lies 320 pixels
+// on in a picture painted with rows 640 pixels apart, four bars away.
+void ExpectTopDownBarsInRowsOf704(const std::vector<std::vector<BYTE>>& pictures) {
+  ASSERT_GE(pictures.size(), 2u);
   const DWORD bars[] = {0xffffff, 0xffff00, 0x00ffff, 0x00ff00, 0xff00ff, 0xff0000, 0x0000ff, 0x000000};
   for (size_t picture = 0; picture < 2; ++picture) {
-    const std::vector<BYTE>& bytes = sink->pictures[picture];
+    const std::vector<BYTE>& bytes = pictures[picture];
     ASSERT_EQ(bytes.size(), 704u * 480 * 4);
     const auto pixel = [&bytes](size_t x, size_t row) {
       const BYTE* bgr = &bytes[(row * 704 + x) * 4];
       return static_cast<DWORD>(bgr[2] << 16 | bgr[1] << 8 | bgr[0]);
     };
     for (size_t bar = 0; bar < 8; ++bar) {
-      EXPECT_EQ(pixel(40 + 80 * bar, 100), bars[bar]) << "picture " << picture << ", bar " << bar << " near the top";
+      for (size_t row : {100, 105})
+        EXPECT_EQ(pixel(40 + 80 * bar, row), bars[bar]) << "picture " << picture << ", bar " << bar << ", row " << row;
       EXPECT_EQ(pixel(40 + 80 * bar, 400), pixel(40, 400)) << "the bottom quarter is one band";
     }
   }
+}
+
+struct Surface {
+  VIDEOINFOHEADER format{};
+  AM_MEDIA_TYPE type{};
+  Surface() {
+    format.bmiHeader = {sizeof(BITMAPINFOHEADER), 704, -480, 1, 32, BI_RGB, 704 * 480 * 4, 0, 0, 0, 0};
+    format.rcSource = format.rcTarget = {0, 0, 640, 480};
+    type = {MEDIATYPE_Video, MEDIASUBTYPE_RGB32, TRUE,
+            FALSE,           704 * 480 * 4,      FORMAT_VideoInfo,
+            nullptr,         sizeof(format),     reinterpret_cast<BYTE*>(&format)};
+  }
+};
+
+TEST_F(SimCamKit, APictureIsPaintedInTheLayoutTheRenderersOwnAllocatorAttaches) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
+  const Surface surface;
+  ComPtr<IMemAllocator> memory;
+  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
+  ComPtr<IMemAllocator> allocator;
+  allocator.Attach(new SurfaceAllocator(memory.Get(), surface.type));
+  ComPtr<SurfaceSink> sink;
+  sink.Attach(new SurfaceSink(allocator.Get()));
+  ExpectTopDownBarsInRowsOf704(TwoPictures(capture.Get(), sink.Get(), nullptr));
+}
+
+TEST_F(SimCamKit, APictureIsPaintedInTheLayoutAskedForAtConnection) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
+  const Surface surface;
+  ComPtr<IMemAllocator> memory;
+  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
+  ComPtr<SurfaceSink> sink;
+  sink.Attach(new SurfaceSink(memory.Get()));
+  ExpectTopDownBarsInRowsOf704(TwoPictures(capture.Get(), sink.Get(), &surface.type));
 }
 
 }  // namespace

@@ -286,6 +286,36 @@ TEST_F(StalledDriver, AResizeDuringAWaitIsLaidOutAfterItWithoutTouchingTheRender
   EXPECT_NEAR(shown.left, (client.cx - 320 * scale) / 2, 1.0);
 }
 
+// A display change sent during the wait reaches the renderer once, after it; a scale change moves
+// the window at once.
+TEST_F(StalledDriver, DisplayAndScaleChangesDuringAWaitReachTheRendererOnlyAfterIt) {
+  platformdouble::ClassDouble renderers(CLSID_VideoMixingRenderer9);
+  // Slow once per setting in a process: a rate of its own.
+  Register({Device(L"Slow to stop", L"format = RGB24 320x240 12\nblock-in = stop 1500")});
+  ASSERT_TRUE(Select(L"Slow to stop"));
+  watchdog::Step("display and scale changes sent while a colour change waits for a slow stop");
+  RECT suggested{};
+  GetWindowRect(g_mainWindow, &suggested);
+  OffsetRect(&suggested, 20, 10);
+  LONG changesDuringTheWait = -1;
+  std::thread sender = Started([&renderers, &changesDuringTheWait, &suggested] {
+    if (!AwaitTheWait()) return;
+    const LONG before = renderers.displayModeChanges;
+    SendMessageW(g_mainWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
+    SendMessageW(g_mainWindow, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(g_mainWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(1280, 1024));
+    changesDuringTheWait = WaitingForBoundedCall() ? renderers.displayModeChanges - before : -2;
+  });
+  SendMessageW(g_mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+  sender.join();
+  Pump(300);
+  EXPECT_EQ(changesDuringTheWait, 0);
+  EXPECT_EQ(renderers.displayModeChanges, 1) << "two changes held, told once";
+  RECT placed{};
+  GetWindowRect(g_mainWindow, &placed);
+  EXPECT_TRUE(EqualRect(&placed, &suggested)) << "the suggested place, taken during the wait";
+}
+
 TEST_F(StalledDriver, ACaptureCloseThatNeverReturnsIsReportedLostAndTheNextDeviceStreams) {
   Register({Device(L"Unclosable", L"format = RGB24 320x240 10\nblock-in = disconnect"), Device(kSpare)});
   ASSERT_TRUE(Select(L"Unclosable"));

@@ -22,6 +22,8 @@ fi
 if ! grep -q '"csmt"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f >/dev/null 2>&1
 fi
+# Every run starts at 96 DPI, whatever a run cut short at another scale left behind.
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
 wine "$BUILD/bin/simcam.exe" install
 
 "$@"

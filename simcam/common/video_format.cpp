@@ -213,8 +213,8 @@ bool LayoutOfMediaType(const AM_MEDIA_TYPE& type, const VideoFormat& format, Sam
     return false;
   const bool wholePicture = IsRectEmpty(&source) || (source.left == 0 && source.top == 0 &&
                                                      source.right == format.width && source.bottom == format.height);
-  const LONG rows = header->biHeight < 0 ? -header->biHeight : header->biHeight;
-  if (!wholePicture || rows != format.height || header->biWidth < format.width || header->biWidth > 65536) return false;
+  const bool sameRows = header->biHeight == format.height || header->biHeight == -format.height;
+  if (!wholePicture || !sameRows || header->biWidth < format.width || header->biWidth > 65536) return false;
   layout->stride = StrideOf(header->biWidth, format.pixels);
   // YUV is top-down whatever the sign of its height says.
   layout->topDown = header->biHeight < 0 || format.pixels == PixelFormat::YUY2;

@@ -106,8 +106,24 @@ HRESULT PinBase::CompleteConnection(IPin*, const AM_MEDIA_TYPE&) { return S_OK; 
 
 void PinBase::BreakConnection() {}
 
-HRESULT PinBase::ConnectTo(IPin* receiver) {
-  AM_MEDIA_TYPE* type = PreferredType();
+namespace {
+
+bool FullySpecified(const AM_MEDIA_TYPE* type) {
+  return type != nullptr && type->majortype != GUID_NULL && type->subtype != GUID_NULL &&
+         type->formattype != GUID_NULL && type->pbFormat != nullptr;
+}
+
+}  // namespace
+
+HRESULT PinBase::ConnectTo(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
+  AM_MEDIA_TYPE* type = nullptr;
+  if (!FullySpecified(wanted)) {
+    type = PreferredType();
+  } else if ((type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)))) != nullptr &&
+             FAILED(CopyTaskMediaType(type, *wanted))) {
+    CoTaskMemFree(type);
+    type = nullptr;
+  }
   if (type == nullptr) return VFW_E_NO_ACCEPTABLE_TYPES;
   HRESULT hr = receiver->ReceiveConnection(this, type);
   if (SUCCEEDED(hr)) {
@@ -136,7 +152,8 @@ STDMETHODIMP PinBase::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
   if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
   if (type != nullptr && type->majortype != GUID_NULL && type->formattype != GUID_NULL && !Accepts(*type))
     return VFW_E_TYPE_NOT_ACCEPTED;
-  return ConnectTo(receiver);
+  // A fully specified type is the one to connect with, or none.
+  return ConnectTo(receiver, type);
 }
 
 STDMETHODIMP PinBase::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {

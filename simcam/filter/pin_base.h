@@ -51,7 +51,8 @@ class PinBase : public IPin, public IKsPropertySet {
   bool IsConnected();
   Microsoft::WRL::ComPtr<IPin> peer();
   // Connects an output pin of the kit to `receiver` with its preferred type.
-  HRESULT ConnectTo(IPin* receiver);
+  // Proposes `type` when it is fully specified, or the pin's preferred type.
+  HRESULT ConnectTo(IPin* receiver, const AM_MEDIA_TYPE* type = nullptr);
   void EnumPreferred(AM_MEDIA_TYPE** type);
 
  protected:

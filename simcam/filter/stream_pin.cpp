@@ -80,12 +80,21 @@ AM_MEDIA_TYPE* StreamPin::PreferredType() {
   return CreateMediaTypeFor(format);
 }
 
-// The current format, or its picture in a layout the peer's own buffers need.
-bool StreamPin::Accepts(const AM_MEDIA_TYPE& type) {
+// The current format, or its picture in a layout the peer's own buffers need: the same answer at
+// connection, to QueryAccept and for a type that arrives on a sample.
+bool StreamPin::LayoutFor(const AM_MEDIA_TYPE& type, SampleLayout* layout) {
+  const VideoFormat current = device_->currentFormat();
   VideoFormat format;
+  if (FormatOfMediaType(type, &format) && SameCapability(format, current)) {
+    *layout = NativeLayoutOf(current);
+    return true;
+  }
+  return LayoutOfMediaType(type, current, layout);
+}
+
+bool StreamPin::Accepts(const AM_MEDIA_TYPE& type) {
   SampleLayout layout;
-  return (FormatOfMediaType(type, &format) && SameCapability(format, device_->currentFormat())) ||
-         LayoutOfMediaType(type, device_->currentFormat(), &layout);
+  return LayoutFor(type, &layout);
 }
 
 HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
@@ -97,14 +106,16 @@ HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
     hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&allocator));
     if (FAILED(hr)) return hr;
   }
-  ALLOCATOR_PROPERTIES wanted{3, static_cast<long>(type.lSampleSize), 1, 0}, actual{};
-  if (type.lSampleSize == 0) wanted.cbBuffer = static_cast<long>(ImageSizeOf(device_->currentFormat()));
+  // The preferred type of a pin that offers only MJPG describes no picture of the current format.
+  if (!LayoutFor(type, &layout_)) layout_ = NativeLayoutOf(device_->currentFormat());
+  const long long picture = std::max<long long>(
+      ImageSizeOf(device_->currentFormat()), static_cast<long long>(layout_.stride) * device_->currentFormat().height);
+  ALLOCATOR_PROPERTIES wanted{3, static_cast<long>(std::max<long long>(type.lSampleSize, picture)), 1, 0}, actual{};
   hr = allocator->SetProperties(&wanted, &actual);
   if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
   if (FAILED(hr)) return hr;
   input_ = input;
   allocator_ = allocator;
-  if (!LayoutOfMediaType(type, device_->currentFormat(), &layout_)) layout_ = NativeLayoutOf(device_->currentFormat());
   device_->EnsureUpstream();
   return S_OK;
 }
@@ -313,7 +324,7 @@ void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TI
 bool StreamPin::AdoptSampleLayout(IMediaSample* sample) {
   AM_MEDIA_TYPE* type = nullptr;
   if (sample->GetMediaType(&type) != S_OK || type == nullptr) return true;
-  const bool paintable = LayoutOfMediaType(*type, device_->currentFormat(), &layout_);
+  const bool paintable = LayoutFor(*type, &layout_);
   FreeTaskMediaType(type);
   return paintable;
 }

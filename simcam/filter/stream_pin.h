@@ -17,7 +17,8 @@ namespace simcam {
 class CaptureFilter;
 
 // A video output of the capture filter: negotiates its format and allocator, and streams the
-// test pattern from its own thread while the graph runs.
+// test pattern from its own thread, started at the first Run, idle while paused, ended at Stop or
+// disconnection.
 class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropertyPages {
  public:
   StreamPin(CaptureFilter* filter, std::wstring id, const GUID& category, bool configurable, bool renderable);
@@ -54,6 +55,7 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   void Stream();
   bool WaitUntil(REFERENCE_TIME due);
   void Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TIME frameTime);
+  bool LayoutFor(const AM_MEDIA_TYPE& type, SampleLayout* layout);
   bool AdoptSampleLayout(IMediaSample* sample);
 
   CaptureFilter* device_;

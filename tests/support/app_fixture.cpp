@@ -29,13 +29,7 @@ void AppTest::SetUpTestSuite() {
       std::make_unique<importspy::ImportSpy>("shell32.dll", "ShellExecuteW", reinterpret_cast<void*>(&OpenNothing));
   ASSERT_TRUE(g_shellSpy->installed());
   ASSERT_TRUE(simcamtest::InstallKit());
-  Gdiplus::GdiplusStartupInput startup;
-  Gdiplus::GdiplusStartup(&g_gdiplusToken, &startup, nullptr);
-  HINSTANCE module = GetModuleHandleW(nullptr);
-  LoadStringW(module, IDS_APP_TITLE, g_windowTitle, 100);
-  LoadStringW(module, IDS_WINDOW_CLASS, g_windowClassName, 100);
-  RegisterMainWindowClass(module);
-  ASSERT_TRUE(CreateMainWindow(module, SW_SHOW));
+  ASSERT_TRUE(StartApplication(GetModuleHandleW(nullptr), SW_SHOW));
   greyedAtStartUp = AllControlsGreyed();
 }
 
