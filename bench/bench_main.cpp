@@ -22,10 +22,10 @@
 #include "devices/name_relabel.h"
 #include "res/resource.h"
 #include "simcam/common/control.h"
-#include "tests/support/capture_device_internals.h"
+#include "tests/support/app/capture_device_internals.h"
+#include "tests/support/kit/preview_graph.h"
+#include "tests/support/kit/simcam_devices.h"
 #include "tests/support/modal_driver.h"
-#include "tests/support/preview_graph.h"
-#include "tests/support/simcam_devices.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -66,10 +66,10 @@ bool StartProgramWindow() { return StartApplication(GetModuleHandleW(nullptr), S
 // Confirms the first source in the source dialog; returns the moment OK was pressed.
 LONGLONG ConfirmFirstSource() {
   LONGLONG pressed = 0;
-  modaltest::ModalDriver driver([&](HWND dialog) {
+  testsupport::ModalDriver driver([&](HWND dialog) {
     if (GetDlgItem(dialog, IDC_SOURCE_LIST) == nullptr) return false;
     pressed = Now();
-    modaltest::PressButton(dialog, IDOK);
+    testsupport::PressButton(dialog, IDOK);
     return true;
   });
   SendMessageW(g_mainWindow, WM_COMMAND, CMD_SELECT_SOURCE, 0);
@@ -78,12 +78,12 @@ LONGLONG ConfirmFirstSource() {
 
 // Streams for `seconds` after the first frame and prints the figures.
 int Stream(bool program, int fps, int seconds) {
-  simcamtest::InstallKit();
-  simcamtest::ReplaceDevices(
-      {simcamtest::Device(L"Bench Cam", L"fixed-rate = yes\nformat = RGB24 640x480 " + std::to_wstring(fps))});
+  testsupport::InstallKit();
+  testsupport::ReplaceDevices(
+      {testsupport::Device(L"Bench Cam", L"fixed-rate = yes\nformat = RGB24 640x480 " + std::to_wstring(fps))});
   ComPtr<IBaseFilter> capture;
-  std::unique_ptr<simcamtest::TestWindow> window;
-  std::unique_ptr<simcamtest::PreviewGraph> graph;
+  std::unique_ptr<testsupport::TestWindow> window;
+  std::unique_ptr<testsupport::PreviewGraph> graph;
   LONGLONG start = 0;
   if (program) {
     if (!StartProgramWindow()) return 1;
@@ -91,20 +91,20 @@ int Stream(bool program, int fps, int seconds) {
     if (g_currentDevice == nullptr) return 1;
     capture = CaptureDeviceInspector::captureFilter(g_currentDevice.Get());
   } else {
-    window = std::make_unique<simcamtest::TestWindow>(640, 480);
+    window = std::make_unique<testsupport::TestWindow>(640, 480);
     start = Now();
-    capture = simcamtest::BindDevice(1);
-    graph = std::make_unique<simcamtest::PreviewGraph>(capture.Get(), window->handle());
+    capture = testsupport::BindDevice(1);
+    graph = std::make_unique<testsupport::PreviewGraph>(capture.Get(), window->handle());
     if (graph->result != S_OK || FAILED(graph->control->Run())) return 1;
   }
-  for (int i = 0; i < 1000 && simcamtest::KitStatsOf(capture.Get()).firstFrameQpc == 0; ++i)
-    simcamtest::PumpMessages(2);
-  const simcam::StreamStats first = simcamtest::KitStatsOf(capture.Get());
+  for (int i = 0; i < 1000 && testsupport::KitStatsOf(capture.Get()).firstFrameQpc == 0; ++i)
+    testsupport::PumpMessages(2);
+  const simcam::StreamStats first = testsupport::KitStatsOf(capture.Get());
   if (first.firstFrameQpc == 0) return 1;
   const double cpuBefore = CpuMs();
-  simcamtest::PumpMessages(static_cast<DWORD>(seconds) * 1000);
+  testsupport::PumpMessages(static_cast<DWORD>(seconds) * 1000);
   const double cpu = CpuMs() - cpuBefore;
-  const simcam::StreamStats last = simcamtest::KitStatsOf(capture.Get());
+  const simcam::StreamStats last = testsupport::KitStatsOf(capture.Get());
   const LONG accepted = last.framesDelivered - first.framesDelivered;
   const LONG refused = last.framesRefused - first.framesRefused;
   std::printf("first_frame_ms=%.2f\nexpected=%d\ndelivered=%ld\naccepted=%ld\ncpu_ms=%.1f\ncpu_per_frame_ms=%.4f\n",
@@ -121,12 +121,12 @@ int Stream(bool program, int fps, int seconds) {
 }
 
 int Startup(bool program) {
-  std::unique_ptr<simcamtest::TestWindow> bare;
+  std::unique_ptr<testsupport::TestWindow> bare;
   if (program) {
     if (!StartProgramWindow()) return 1;
     UpdateWindow(g_mainWindow);
   } else {
-    bare = std::make_unique<simcamtest::TestWindow>(640, 480);
+    bare = std::make_unique<testsupport::TestWindow>(640, 480);
     UpdateWindow(bare->handle());
   }
   std::printf("startup_ms=%.2f\n", MsSinceProcessStart());
@@ -155,8 +155,8 @@ double RelabelMs(size_t count, bool identical) {
 double EnumerateMs(size_t count, bool identical) {
   std::vector<simcam::DeviceProfile> devices;
   for (size_t i = 0; i < count; ++i)
-    devices.push_back(simcamtest::Device(identical ? L"USB Camera" : L"Camera " + std::to_wstring(i)));
-  simcamtest::ReplaceDevices(devices);
+    devices.push_back(testsupport::Device(identical ? L"USB Camera" : L"Camera " + std::to_wstring(i)));
+  testsupport::ReplaceDevices(devices);
   std::vector<double> samples;
   for (int repeat = 0; repeat < 3; ++repeat) {
     DeviceList list;
@@ -168,7 +168,7 @@ double EnumerateMs(size_t count, bool identical) {
 }
 
 int Listing() {
-  simcamtest::InstallKit();
+  testsupport::InstallKit();
   for (size_t count : {10u, 100u, 1000u}) {
     for (bool identical : {false, true}) {
       const char* kind = identical ? "identical" : "distinct";
@@ -177,7 +177,7 @@ int Listing() {
       std::fflush(stdout);
     }
   }
-  simcamtest::RemoveDevices();
+  testsupport::RemoveDevices();
   return 0;
 }
 
@@ -200,7 +200,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"startup" && argc == 3) result = Startup(program);
   if (mode == L"listing") result = Listing();
   if (result == 2) Usage();
-  simcamtest::RestoreKit();
+  testsupport::RestoreKit();
   std::fflush(stdout);
   // Ends here: the platform's teardown of a running renderer is not what is measured.
   ExitProcess(static_cast<UINT>(result));

@@ -8,7 +8,7 @@
 #include <cwchar>
 
 #include "capture/bounded_call.h"
-#include "tests/support/simcam_devices.h"
+#include "tests/support/kit/simcam_devices.h"
 #include "tests/support/watchdog.h"
 
 int main(int argc, char** argv) {
@@ -22,9 +22,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-  watchdog::Start(60000);
+  testsupport::StartWatchdog(60000);
   const int result = RUN_ALL_TESTS();
-  simcamtest::RestoreKit();
+  testsupport::RestoreKit();
   EndBoundedCallWorkers();
   CoUninitialize();
   return result;

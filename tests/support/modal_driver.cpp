@@ -1,6 +1,6 @@
 #include "tests/support/modal_driver.h"
 
-namespace modaltest {
+namespace testsupport {
 namespace {
 
 ModalDriver* g_active = nullptr;  // the innermost driver acts; outer ones wait
@@ -118,4 +118,4 @@ HWND FindControl(HWND parent, int id, const wchar_t* className) {
   return search.found;
 }
 
-}  // namespace modaltest
+}  // namespace testsupport

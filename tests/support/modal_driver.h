@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace modaltest {
+namespace testsupport {
 
 // `act` receives each visible dialog of this thread until it returns true for it (it has dealt
 // with that dialog); later dialogs get their own calls. A dialog still open after `patienceMs`
@@ -51,4 +51,4 @@ void PressButton(HWND dialog, int id);
 // The first descendant window of `parent` with this control id and class, or null.
 HWND FindControl(HWND parent, int id, const wchar_t* className);
 
-}  // namespace modaltest
+}  // namespace testsupport

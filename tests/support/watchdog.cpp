@@ -10,7 +10,7 @@
 
 #include "base/scoped.h"
 
-namespace watchdog {
+namespace testsupport {
 namespace {
 
 std::mutex g_lock;
@@ -138,13 +138,13 @@ void PrintStack() {
 
 class ProgressListener : public testing::EmptyTestEventListener {
   void OnTestStart(const testing::TestInfo& test) override {
-    Step(std::string("test ") + test.test_suite_name() + "." + test.name());
+    WatchdogStep(std::string("test ") + test.test_suite_name() + "." + test.name());
   }
 };
 
 }  // namespace
 
-void Start(DWORD quietLimitMs) {
+void StartWatchdog(DWORD quietLimitMs) {
   g_watchedThread = GetCurrentThreadId();
   g_lastProgress = GetTickCount();
   testing::UnitTest::GetInstance()->listeners().Append(new ProgressListener);
@@ -161,10 +161,10 @@ void Start(DWORD quietLimitMs) {
   }).detach();
 }
 
-void Step(const std::string& where) {
+void WatchdogStep(const std::string& where) {
   std::lock_guard<std::mutex> hold(g_lock);
   g_step = where;
   g_lastProgress = GetTickCount();
 }
 
-}  // namespace watchdog
+}  // namespace testsupport

@@ -6,13 +6,13 @@
 
 #include <string>
 
-namespace watchdog {
+namespace testsupport {
 
 // Watches the calling thread for the rest of the process; every test start counts as progress.
 // Silence longer than `quietLimitMs` ends the process with exit code 3.
-void Start(DWORD quietLimitMs);
+void StartWatchdog(DWORD quietLimitMs);
 
 // Reports progress and names the step now under way, for the report if it never ends.
-void Step(const std::string& where);
+void WatchdogStep(const std::string& where);
 
-}  // namespace watchdog
+}  // namespace testsupport

@@ -1,0 +1,124 @@
+#include "tests/support/doubles/test_crossbar.h"
+
+#include <algorithm>
+
+#include "tests/support/doubles/test_filter.h"
+
+namespace testsupport {
+namespace {
+
+class PinEnumerator : public testsupport::Counted<IEnumPins> {
+ public:
+  explicit PinEnumerator(TestCrossbar* owner) : owner_(owner) { owner_->AddRef(); }
+  ~PinEnumerator() override { owner_->Release(); }
+  STDMETHODIMP QueryInterface(REFIID, void** object) override { return *object = nullptr, E_NOINTERFACE; }
+  STDMETHODIMP Next(ULONG, IPin** pin, ULONG* fetched) override {
+    const size_t limit = std::min(owner_->pins.size(), owner_->enumeratedPins);
+    if (fetched != nullptr) *fetched = 0;
+    if (position_ >= limit) return *pin = nullptr, S_FALSE;
+    *pin = owner_->pins[position_++];
+    (*pin)->AddRef();
+    if (fetched != nullptr) *fetched = 1;
+    return S_OK;
+  }
+  STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
+  STDMETHODIMP Reset() override { return position_ = 0, S_OK; }
+  STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
+
+ private:
+  TestCrossbar* owner_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+STDMETHODIMP Pin::QueryInterface(REFIID iid, void** object) {
+  if (iid != IID_IUnknown && iid != IID_IPin) return *object = nullptr, E_NOINTERFACE;
+  *object = static_cast<IPin*>(this);
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP_(ULONG) Pin::AddRef() { return owner_ != nullptr ? owner_->AddRef() : ++ownReferences; }
+
+STDMETHODIMP_(ULONG) Pin::Release() { return owner_ != nullptr ? owner_->Release() : --ownReferences; }
+
+STDMETHODIMP Pin::ConnectedTo(IPin** pin) {
+  *pin = peer;
+  if (peer == nullptr) return VFW_E_NOT_CONNECTED;
+  peer->AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP Pin::QueryPinInfo(PIN_INFO* info) {
+  if (queryPinInfoResult != S_OK) return queryPinInfoResult;
+  info->pFilter = owner_;
+  if (owner_ != nullptr) owner_->AddRef();
+  info->dir = direction_;
+  info->achName[0] = L'\0';
+  return S_OK;
+}
+
+STDMETHODIMP Pin::QueryDirection(PIN_DIRECTION* direction) {
+  *direction = direction_;
+  return S_OK;
+}
+
+TestCrossbar::TestCrossbar(std::vector<Connector> in, std::vector<Connector> out)
+    : inputs(std::move(in)), outputs(std::move(out)) {
+  for (size_t i = 0; i < inputs.size(); ++i) pins.push_back(new Pin(this, PINDIR_INPUT));
+  for (size_t i = 0; i < outputs.size(); ++i) pins.push_back(new Pin(this, PINDIR_OUTPUT));
+}
+
+TestCrossbar::~TestCrossbar() {
+  for (Pin* pin : pins) delete pin;
+}
+
+void TestCrossbar::FeedFrom(size_t in, TestCrossbar* upstream, size_t out) {
+  input(in)->peer = upstream->output(out);
+  upstream->output(out)->peer = input(in);
+}
+
+STDMETHODIMP TestCrossbar::QueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IUnknown || iid == IID_IPersist || iid == IID_IMediaFilter || iid == IID_IBaseFilter) {
+    *object = static_cast<IBaseFilter*>(this);
+  } else if (iid == IID_IAMCrossbar) {
+    *object = static_cast<IAMCrossbar*>(this);
+  } else {
+    return *object = nullptr, E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+STDMETHODIMP TestCrossbar::EnumPins(IEnumPins** enumerator) {
+  *enumerator = new PinEnumerator(this);
+  return S_OK;
+}
+
+STDMETHODIMP TestCrossbar::get_PinCounts(LONG* outs, LONG* ins) {
+  if (++pinCountsCalls >= pinCountsFailFromCall) return E_FAIL;
+  if (pinCountsResult != S_OK) return pinCountsResult;
+  *outs = static_cast<LONG>(outputs.size());
+  *ins = static_cast<LONG>(inputs.size());
+  return S_OK;
+}
+
+STDMETHODIMP TestCrossbar::CanRoute(LONG, LONG input) { return refusedInputs.count(input) ? S_FALSE : S_OK; }
+
+STDMETHODIMP TestCrossbar::Route(LONG output, LONG input) {
+  routeCalls.emplace_back(output, input);
+  return routeResult;
+}
+
+STDMETHODIMP TestCrossbar::get_CrossbarPinInfo(BOOL isInput, LONG index, LONG* related, LONG* type) {
+  if (pinInfoResult != S_OK) return pinInfoResult;
+  if (isInput && index == failPinInfoInput) return E_UNEXPECTED;
+  const std::vector<Connector>& list = isInput ? inputs : outputs;
+  if (index < 0 || static_cast<size_t>(index) >= list.size()) return E_INVALIDARG;
+  *related = list[static_cast<size_t>(index)].related;
+  *type = list[static_cast<size_t>(index)].type;
+  return S_OK;
+}
+
+}  // namespace testsupport
