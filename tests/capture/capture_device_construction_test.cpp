@@ -4,6 +4,7 @@
 
 #include "capture/capture_device.h"
 #include "tests/support/app/capture_device_internals.h"
+#include "tests/support/doubles/class_replacement.h"
 #include "tests/support/doubles/platform_doubles.h"
 #include "tests/support/doubles/test_filter.h"
 #include "tests/support/kit/kit_fixture.h"
@@ -70,21 +71,19 @@ class Factory : public testsupport::Counted<IClassFactory> {
   HRESULT failure_;
 };
 
+Microsoft::WRL::ComPtr<IClassFactory> NewFactory(HRESULT failure) {
+  Microsoft::WRL::ComPtr<IClassFactory> factory;
+  factory.Attach(new Factory(failure));
+  return factory;
+}
+
 class ReplacedClass {
  public:
-  ReplacedClass(REFCLSID clsid, HRESULT failure) {
-    Factory* factory = new Factory(failure);
-    registered_ = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
-    factory->Release();
-  }
-  ~ReplacedClass() {
-    if (SUCCEEDED(registered_)) CoRevokeClassObject(cookie_);
-  }
-  HRESULT registered() const { return registered_; }
+  ReplacedClass(REFCLSID clsid, HRESULT failure) : replacement_(clsid, NewFactory(failure).Get()) {}
+  HRESULT registered() const { return replacement_.registered(); }
 
  private:
-  HRESULT registered_;
-  DWORD cookie_ = 0;
+  testsupport::ClassReplacement replacement_;
 };
 
 // The object of a failed construction exists, refuses to open and tears down safely.

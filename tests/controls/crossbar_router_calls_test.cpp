@@ -5,8 +5,8 @@
 #include "tests/support/doubles/test_crossbar.h"
 
 using testsupport::Connector;
-using testsupport::Pin;
 using testsupport::TestCrossbar;
+using testsupport::TestPin;
 using Calls = std::vector<std::pair<LONG, LONG>>;
 
 namespace {
@@ -16,7 +16,7 @@ constexpr LONG kTuner = 1, kComposite = 2, kSVideo = 3, kDecoder = 12, kAudioTun
 
 // The capture filter's analog video input, fed by output 0 of `crossbar`.
 struct AnalogInput {
-  Pin pin{nullptr, PINDIR_INPUT};
+  TestPin pin{PINDIR_INPUT, L"Analog Video In", PIN_CATEGORY_ANALOGVIDEOIN};
   explicit AnalogInput(TestCrossbar* crossbar) {
     pin.peer = crossbar->output(0);
     crossbar->output(0)->peer = &pin;
@@ -59,7 +59,7 @@ TEST(CrossbarRouterCalls, OneCrossbarGivesItsVideoInputsAndRoutesTheFirstWithIts
     EXPECT_EQ(router.current, 0);
   }
   EXPECT_EQ(card->references(), 1u);
-  EXPECT_EQ(analog.pin.ownReferences, 1u);
+  EXPECT_EQ(analog.pin.references, 1u);
   delete card;
 }
 
@@ -131,7 +131,7 @@ TEST(CrossbarRouterCalls, FailingCountsOrOutputInfoGiveNoRoutes) {
 }
 
 TEST(CrossbarRouterCalls, UnconnectedOrNonCrossbarInputIsAFailureWithNoRoutes) {
-  Pin unconnected(nullptr, PINDIR_INPUT);
+  TestPin unconnected(PINDIR_INPUT, L"Analog Video In", PIN_CATEGORY_ANALOGVIDEOIN);
   CrossbarRouter router;
   EXPECT_EQ(router.Build(&unconnected), E_FAIL);
   EXPECT_TRUE(RouteTypes(router).empty());

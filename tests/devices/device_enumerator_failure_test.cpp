@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "devices/device_list.h"
+#include "tests/support/doubles/class_replacement.h"
 #include "tests/support/doubles/test_filter.h"
 #include "tests/support/doubles/test_moniker.h"
 #include "tests/support/kit/kit_fixture.h"
@@ -61,22 +62,20 @@ class Factory : public testsupport::Counted<IClassFactory> {
   Monikers monikers_;
 };
 
+Microsoft::WRL::ComPtr<IClassFactory> NewFactory(HRESULT createResult, HRESULT enumeratorResult, Monikers monikers) {
+  Microsoft::WRL::ComPtr<IClassFactory> factory;
+  factory.Attach(new Factory(createResult, enumeratorResult, std::move(monikers)));
+  return factory;
+}
+
 class ReplacedEnumerator {
  public:
-  ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult, Monikers monikers = {}) {
-    Factory* factory = new Factory(createResult, enumeratorResult, std::move(monikers));
-    registered_ =
-        CoRegisterClassObject(CLSID_SystemDeviceEnum, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
-    factory->Release();
-  }
-  ~ReplacedEnumerator() {
-    if (SUCCEEDED(registered_)) CoRevokeClassObject(cookie_);
-  }
-  HRESULT registered() const { return registered_; }
+  ReplacedEnumerator(HRESULT createResult, HRESULT enumeratorResult, Monikers monikers = {})
+      : replacement_(CLSID_SystemDeviceEnum, NewFactory(createResult, enumeratorResult, std::move(monikers)).Get()) {}
+  HRESULT registered() const { return replacement_.registered(); }
 
  private:
-  HRESULT registered_;
-  DWORD cookie_ = 0;
+  testsupport::ClassReplacement replacement_;
 };
 
 class DeviceEnumeratorFailure : public testsupport::KitTest {

@@ -312,13 +312,11 @@ class Factory final : public IClassFactory {
 ClassDouble::ClassDouble(REFCLSID clsid) {
   ComPtr<IClassFactory> real;
   if (FAILED(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&real)))) return;
-  factory_.Attach(new Factory(real, this));
-  if (FAILED(CoRegisterClassObject(clsid, factory_.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_)))
-    cookie_ = 0;
+  ComPtr<IClassFactory> factory;
+  factory.Attach(new Factory(real, this));
+  replacement_ = std::make_unique<ClassReplacement>(clsid, factory.Get());
 }
 
-ClassDouble::~ClassDouble() {
-  if (cookie_ != 0) CoRevokeClassObject(cookie_);
-}
+ClassDouble::~ClassDouble() = default;
 
 }  // namespace testsupport

@@ -12,8 +12,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
+
+#include "tests/support/doubles/class_replacement.h"
 
 namespace testsupport {
 
@@ -64,7 +67,7 @@ class ClassDouble {
   ~ClassDouble();
   ClassDouble(const ClassDouble&) = delete;
   ClassDouble& operator=(const ClassDouble&) = delete;
-  bool registered() const { return cookie_ != 0; }
+  bool registered() const { return replacement_ != nullptr && SUCCEEDED(replacement_->registered()); }
 
   Faults faults;
   LONG created = 0;
@@ -79,8 +82,7 @@ class ClassDouble {
   Recorded<UINT> monitors;           // IVMRMonitorConfig9::SetMonitor
 
  private:
-  Microsoft::WRL::ComPtr<IClassFactory> factory_;
-  DWORD cookie_ = 0;
+  std::unique_ptr<ClassReplacement> replacement_;
 };
 
 }  // namespace testsupport

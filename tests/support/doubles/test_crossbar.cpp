@@ -32,46 +32,27 @@ class PinEnumerator : public testsupport::Counted<IEnumPins> {
 
 }  // namespace
 
-STDMETHODIMP Pin::QueryInterface(REFIID iid, void** object) {
-  if (iid != IID_IUnknown && iid != IID_IPin) return *object = nullptr, E_NOINTERFACE;
-  *object = static_cast<IPin*>(this);
-  AddRef();
-  return S_OK;
+namespace {
+
+// A crossbar's pin: named nothing, of no category, counted with the crossbar.
+TestPin* NewCrossbarPin(TestCrossbar* owner, PIN_DIRECTION direction) {
+  auto* pin = new TestPin(direction, L"", GUID_NULL);
+  pin->owner = owner;
+  pin->countedBy = static_cast<IBaseFilter*>(owner);
+  pin->hasPropertySet = false;
+  return pin;
 }
 
-STDMETHODIMP_(ULONG) Pin::AddRef() { return owner_ != nullptr ? owner_->AddRef() : ++ownReferences; }
-
-STDMETHODIMP_(ULONG) Pin::Release() { return owner_ != nullptr ? owner_->Release() : --ownReferences; }
-
-STDMETHODIMP Pin::ConnectedTo(IPin** pin) {
-  *pin = peer;
-  if (peer == nullptr) return VFW_E_NOT_CONNECTED;
-  peer->AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP Pin::QueryPinInfo(PIN_INFO* info) {
-  if (queryPinInfoResult != S_OK) return queryPinInfoResult;
-  info->pFilter = owner_;
-  if (owner_ != nullptr) owner_->AddRef();
-  info->dir = direction_;
-  info->achName[0] = L'\0';
-  return S_OK;
-}
-
-STDMETHODIMP Pin::QueryDirection(PIN_DIRECTION* direction) {
-  *direction = direction_;
-  return S_OK;
-}
+}  // namespace
 
 TestCrossbar::TestCrossbar(std::vector<Connector> in, std::vector<Connector> out)
     : inputs(std::move(in)), outputs(std::move(out)) {
-  for (size_t i = 0; i < inputs.size(); ++i) pins.push_back(new Pin(this, PINDIR_INPUT));
-  for (size_t i = 0; i < outputs.size(); ++i) pins.push_back(new Pin(this, PINDIR_OUTPUT));
+  for (size_t i = 0; i < inputs.size(); ++i) pins.push_back(NewCrossbarPin(this, PINDIR_INPUT));
+  for (size_t i = 0; i < outputs.size(); ++i) pins.push_back(NewCrossbarPin(this, PINDIR_OUTPUT));
 }
 
 TestCrossbar::~TestCrossbar() {
-  for (Pin* pin : pins) delete pin;
+  for (TestPin* pin : pins) delete pin;
 }
 
 void TestCrossbar::FeedFrom(size_t in, TestCrossbar* upstream, size_t out) {

@@ -11,43 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/doubles/test_filter.h"
+
 namespace testsupport {
 
 class TestCrossbar;
-
-// A crossbar pin, or with no owner the capture filter's analog video input.
-class Pin : public IPin {
- public:
-  Pin(TestCrossbar* owner, PIN_DIRECTION direction) : owner_(owner), direction_(direction) {}
-  virtual ~Pin() = default;
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  STDMETHODIMP Disconnect() override { return S_OK; }
-  STDMETHODIMP ConnectedTo(IPin** pin) override;
-  STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryPinInfo(PIN_INFO* info) override;
-  STDMETHODIMP QueryDirection(PIN_DIRECTION* direction) override;
-  STDMETHODIMP QueryId(LPWSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_FALSE; }
-  STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP EndOfStream() override { return S_OK; }
-  STDMETHODIMP BeginFlush() override { return S_OK; }
-  STDMETHODIMP EndFlush() override { return S_OK; }
-  STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
-
-  IPin* peer = nullptr;  // not counted: the test owns every object
-  HRESULT queryPinInfoResult = S_OK;
-  std::atomic<ULONG> ownReferences{1};  // for the analog input, which has no owner
-
- private:
-  TestCrossbar* owner_;
-  PIN_DIRECTION direction_;
-};
 
 struct Connector {
   LONG type;
@@ -59,14 +27,14 @@ class TestCrossbar : public IBaseFilter, public IAMCrossbar {
   TestCrossbar(std::vector<Connector> inputs, std::vector<Connector> outputs);
   virtual ~TestCrossbar();
 
-  Pin* input(size_t index) { return pins[index]; }
-  Pin* output(size_t index) { return pins[inputs.size() + index]; }
+  TestPin* input(size_t index) { return pins[index]; }
+  TestPin* output(size_t index) { return pins[inputs.size() + index]; }
   // Makes `upstream`'s output `output` feed `input` of this crossbar.
   void FeedFrom(size_t input, TestCrossbar* upstream, size_t output);
   ULONG references() const { return references_; }
 
   std::vector<Connector> inputs, outputs;
-  std::vector<Pin*> pins;  // inputs first, then outputs
+  std::vector<TestPin*> pins;  // inputs first, then outputs; counted with the crossbar
   HRESULT pinCountsResult = S_OK;
   int pinCountsCalls = 0;
   int pinCountsFailFromCall = INT_MAX;  // this call of get_PinCounts and later ones fail

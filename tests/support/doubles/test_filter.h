@@ -38,8 +38,10 @@ class TestPin : public Counted<IPin>, public IKsPropertySet, public IAMStreamCon
   bool hasPropertySet = true;
   HRESULT queryPinInfoResult = S_OK;
   HRESULT getCategoryResult = S_OK;
-  TestFilter* owner = nullptr;  // set by TestFilter::AddPin; not counted
-  TestPin* peer = nullptr;      // what ConnectedTo answers; not counted, cleared by Disconnect
+  IBaseFilter* owner = nullptr;  // its filter, for QueryPinInfo; not counted
+  // Set: the pin counts its references with this object, as a real pin counts with its filter.
+  IUnknown* countedBy = nullptr;
+  TestPin* peer = nullptr;  // what ConnectedTo answers; not counted, cleared by Disconnect
   int categoryReads = 0;
   int disconnects = 0;
   // Non-zero: the pin has IAMStreamConfig, with one capability (RGB24 320x240) of this reported
@@ -49,8 +51,12 @@ class TestPin : public Counted<IPin>, public IKsPropertySet, public IAMStreamCon
   int formatsSet = 0;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return Counted<IPin>::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return Counted<IPin>::Release(); }
+  STDMETHODIMP_(ULONG) AddRef() override {
+    return countedBy != nullptr ? countedBy->AddRef() : Counted<IPin>::AddRef();
+  }
+  STDMETHODIMP_(ULONG) Release() override {
+    return countedBy != nullptr ? countedBy->Release() : Counted<IPin>::Release();
+  }
 
   STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
   STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
