@@ -231,8 +231,8 @@ TEST(TearDownWalk, EndsOnLoopsEndlessEnumeratorsAndUnlistablePinsAndStaysInStep)
   for (TestFilter* filter : {start, middle, joined}) filter->Release();
 
   for (bool givesNull : {true, false}) {
-    side->enumeratorGivesNull = givesNull;
-    side->enumeratorRepeatsFirst = !givesNull;
+    side->walk.givesNull = givesNull;
+    side->walk.repeatsFirst = !givesNull;
     RemoveDownstream(side, graph.Get());  // returns: the walk is bounded
   }
   for (TestFilter* filter : {capture, loop, unlistable, side}) filter->Release();

@@ -134,10 +134,10 @@ TEST(PinLookup, NullArgumentsAndBrokenEnumerators) {
 
   FilterHolder lying;  // S_OK without a pin must not be dereferenced
   lying.filter->AddPin(PINDIR_OUTPUT, L"Out", PIN_CATEGORY_CAPTURE);
-  lying.filter->enumeratorGivesNull = true;
+  lying.filter->walk.givesNull = true;
   EXPECT_EQ(FindPinByCategory(lying.filter, PINDIR_OUTPUT, PIN_CATEGORY_CAPTURE, &pin), E_POINTER);
   EXPECT_EQ(pin, nullptr);
-  lying.filter->enumeratorGivesNull = false;
+  lying.filter->walk.givesNull = false;
   lying.filter->pins[0]->category = GUID_NULL;
   lying.filter->findPinGivesNull = true;  // found "by name", without a pin
   EXPECT_TRUE(FAILED(FindCapturePin(lying.filter, &pin)));
@@ -146,7 +146,7 @@ TEST(PinLookup, NullArgumentsAndBrokenEnumerators) {
 
   FilterHolder endless;  // answers S_OK with the same input pin for ever
   endless.filter->AddPin(PINDIR_INPUT, L"In");
-  endless.filter->enumeratorRepeatsFirst = true;
+  endless.filter->walk.repeatsFirst = true;
   EXPECT_TRUE(FAILED(FindPinByCategory(endless.filter, PINDIR_OUTPUT, GUID_NULL, &pin)));
   EXPECT_EQ(pin, nullptr);
 }

@@ -223,13 +223,13 @@ TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
 
 TEST(CrossbarRouterCalls, InputWhosePinCannotBeFoundEndsARouteAndUnknownOutputIsNotFollowed) {
   TestCrossbar* card = SingleCard();
-  card->enumeratedPins = 1;  // the output feeding the capture filter is never enumerated
+  card->walk.limit = 1;  // the output feeding the capture filter is never enumerated
   AnalogInput analog(card);
   CrossbarRouter router;
   EXPECT_EQ(router.Build(&analog.pin), S_OK);
   EXPECT_TRUE(RouteTypes(router).empty());
 
-  card->enumeratedPins = SIZE_MAX;
+  card->walk.limit = SIZE_MAX;
   TestCrossbar* extra = new TestCrossbar({{kSVideo, -1}}, {{kDecoder, -1}});
   card->FeedFrom(2, extra, 0);
   card->pinCountsFailFromCall = card->pinCountsCalls + 3;  // the input pin lookups fail

@@ -59,9 +59,11 @@ class SurfaceAllocator : public testsupport::Counted<IMemAllocator> {
 };
 
 // An input pin that keeps a copy of each picture it receives.
-class SurfaceSink : public testsupport::Counted<IPin>, public IMemInputPin {
+class SurfaceSink : public testsupport::TestPin, public IMemInputPin {
  public:
-  explicit SurfaceSink(IMemAllocator* allocator) : allocator_(allocator) {}
+  explicit SurfaceSink(IMemAllocator* allocator) : TestPin(PINDIR_INPUT, L"In", GUID_NULL), allocator_(allocator) {
+    hasPropertySet = false;
+  }
   std::vector<std::vector<BYTE>> pictures;  // read once the stream has stopped
 
   size_t Received() {
@@ -70,33 +72,17 @@ class SurfaceSink : public testsupport::Counted<IPin>, public IMemInputPin {
   }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-    if (iid == IID_IUnknown || iid == IID_IPin)
-      *object = static_cast<IPin*>(this);
-    else if (iid == IID_IMemInputPin)
-      *object = static_cast<IMemInputPin*>(this);
-    else
-      return *object = nullptr, E_NOINTERFACE;
+    if (iid != IID_IMemInputPin) return TestPin::QueryInterface(iid, object);
+    *object = static_cast<IMemInputPin*>(this);
     return AddRef(), S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return Counted<IPin>::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return Counted<IPin>::Release(); }
-  STDMETHODIMP Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
+  STDMETHODIMP_(ULONG) AddRef() override { return TestPin::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return TestPin::Release(); }
   STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE*) override {
     return connector_ = connector, S_OK;
   }
   STDMETHODIMP Disconnect() override { return connector_.Reset(), S_OK; }
   STDMETHODIMP ConnectedTo(IPin** pin) override { return connector_.CopyTo(pin), *pin ? S_OK : VFW_E_NOT_CONNECTED; }
-  STDMETHODIMP ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryPinInfo(PIN_INFO*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryDirection(PIN_DIRECTION* direction) override { return *direction = PINDIR_INPUT, S_OK; }
-  STDMETHODIMP QueryId(LPWSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryAccept(const AM_MEDIA_TYPE*) override { return S_OK; }
-  STDMETHODIMP EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-  STDMETHODIMP QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
-  STDMETHODIMP EndOfStream() override { return S_OK; }
-  STDMETHODIMP BeginFlush() override { return S_OK; }
-  STDMETHODIMP EndFlush() override { return S_OK; }
-  STDMETHODIMP NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
   STDMETHODIMP GetAllocator(IMemAllocator** allocator) override { return allocator_.CopyTo(allocator), S_OK; }
   STDMETHODIMP NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
   STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }

@@ -5,32 +5,6 @@
 #include "tests/support/doubles/test_filter.h"
 
 namespace testsupport {
-namespace {
-
-class PinEnumerator : public testsupport::Counted<IEnumPins> {
- public:
-  explicit PinEnumerator(TestCrossbar* owner) : owner_(owner) { owner_->AddRef(); }
-  ~PinEnumerator() override { owner_->Release(); }
-  STDMETHODIMP QueryInterface(REFIID, void** object) override { return *object = nullptr, E_NOINTERFACE; }
-  STDMETHODIMP Next(ULONG, IPin** pin, ULONG* fetched) override {
-    const size_t limit = std::min(owner_->pins.size(), owner_->enumeratedPins);
-    if (fetched != nullptr) *fetched = 0;
-    if (position_ >= limit) return *pin = nullptr, S_FALSE;
-    *pin = owner_->pins[position_++];
-    (*pin)->AddRef();
-    if (fetched != nullptr) *fetched = 1;
-    return S_OK;
-  }
-  STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
-  STDMETHODIMP Reset() override { return position_ = 0, S_OK; }
-  STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
-
- private:
-  TestCrossbar* owner_;
-  size_t position_ = 0;
-};
-
-}  // namespace
 
 namespace {
 
@@ -73,7 +47,7 @@ STDMETHODIMP TestCrossbar::QueryInterface(REFIID iid, void** object) {
 }
 
 STDMETHODIMP TestCrossbar::EnumPins(IEnumPins** enumerator) {
-  *enumerator = new PinEnumerator(this);
+  *enumerator = NewPinEnumerator(static_cast<IBaseFilter*>(this), pins, walk);
   return S_OK;
 }
 

@@ -42,7 +42,7 @@ class TestCrossbar : public IBaseFilter, public IAMCrossbar {
   LONG failPinInfoInput = -1;           // one input whose get_CrossbarPinInfo fails
   std::set<LONG> refusedInputs;         // CanRoute answers S_FALSE
   HRESULT routeResult = S_OK;
-  size_t enumeratedPins = SIZE_MAX;  // EnumPins hands out only this many
+  PinWalk walk;  // how EnumPins hands the pins out
   std::vector<std::pair<LONG, LONG>> routeCalls;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

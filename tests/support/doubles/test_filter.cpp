@@ -2,6 +2,7 @@
 
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "controls/capture_format.h"
@@ -11,8 +12,11 @@ namespace {
 
 class TestPinEnumerator : public Counted<IEnumPins> {
  public:
-  explicit TestPinEnumerator(TestFilter* filter) : filter_(filter) { filter_->AddRef(); }
-  ~TestPinEnumerator() override { filter_->Release(); }
+  TestPinEnumerator(IUnknown* owner, const std::vector<TestPin*>& pins, const PinWalk& walk)
+      : owner_(owner), pins_(pins), walk_(walk) {
+    owner_->AddRef();
+  }
+  ~TestPinEnumerator() override { owner_->Release(); }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (iid != IID_IUnknown && iid != IID_IEnumPins) return *object = nullptr, E_NOINTERFACE;
@@ -21,13 +25,11 @@ class TestPinEnumerator : public Counted<IEnumPins> {
     return S_OK;
   }
   STDMETHODIMP Next(ULONG, IPin** pin, ULONG* fetched) override {
-    if (filter_->enumeratorGivesNull) return *pin = nullptr, S_OK;
-    if (filter_->enumeratorRepeatsFirst && !filter_->pins.empty()) position_ = 0;
-    if (position_ >= filter_->pins.size()) {
-      if (fetched != nullptr) *fetched = 0;
-      return S_FALSE;
-    }
-    *pin = filter_->pins[position_++];
+    if (fetched != nullptr) *fetched = 0;
+    if (walk_.givesNull) return *pin = nullptr, S_OK;
+    if (walk_.repeatsFirst && !pins_.empty()) position_ = 0;
+    if (position_ >= std::min(pins_.size(), walk_.limit)) return *pin = nullptr, S_FALSE;
+    *pin = pins_[position_++];
     (*pin)->AddRef();
     if (fetched != nullptr) *fetched = 1;
     return S_OK;
@@ -37,11 +39,17 @@ class TestPinEnumerator : public Counted<IEnumPins> {
   STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
 
  private:
-  TestFilter* filter_;
+  IUnknown* owner_;
+  const std::vector<TestPin*>& pins_;
+  const PinWalk& walk_;
   size_t position_ = 0;
 };
 
 }  // namespace
+
+IEnumPins* NewPinEnumerator(IUnknown* owner, const std::vector<TestPin*>& pins, const PinWalk& walk) {
+  return new TestPinEnumerator(owner, pins, walk);
+}
 
 TestPin::TestPin(PIN_DIRECTION pinDirection, std::wstring pinId, GUID pinCategory)
     : direction(pinDirection), id(std::move(pinId)), category(pinCategory) {}
@@ -154,7 +162,7 @@ STDMETHODIMP TestFilter::GetState(DWORD, FILTER_STATE* state) {
 STDMETHODIMP TestFilter::EnumPins(IEnumPins** out) {
   *out = nullptr;
   if (FAILED(enumPinsResult)) return enumPinsResult;
-  *out = new TestPinEnumerator(this);
+  *out = NewPinEnumerator(static_cast<IBaseFilter*>(this), pins, walk);
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,16 @@ class TestPin : public Counted<IPin>, public IKsPropertySet, public IAMStreamCon
   STDMETHODIMP GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* caps) override;
 };
 
+// How a test enumerator hands pins out, read at each Next.
+struct PinWalk {
+  bool givesNull = false;     // Next answers S_OK without a pin
+  bool repeatsFirst = false;  // Next answers S_OK with the first pin, forever
+  size_t limit = SIZE_MAX;    // only the first this many pins are handed out
+};
+
+// Enumerates `pins` as `walk` says, holding `owner` (whose members both are) meanwhile.
+IEnumPins* NewPinEnumerator(IUnknown* owner, const std::vector<TestPin*>& pins, const PinWalk& walk);
+
 class TestFilter : public Counted<IBaseFilter> {
  public:
   ~TestFilter() override;
@@ -92,9 +103,8 @@ class TestFilter : public Counted<IBaseFilter> {
 
   std::vector<TestPin*> pins;
   HRESULT enumPinsResult = S_OK;
-  bool enumeratorGivesNull = false;     // Next answers S_OK without a pin
-  bool enumeratorRepeatsFirst = false;  // Next answers S_OK with the first pin, forever
-  bool findPinGivesNull = false;        // FindPin answers S_OK without a pin
+  PinWalk walk;
+  bool findPinGivesNull = false;  // FindPin answers S_OK without a pin
   int findPinCalls = 0;
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
