@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/gdiplus_api.h"
 #include "app/main_window.h"
 #include "devices/device_list.h"
 #include "devices/name_relabel.h"

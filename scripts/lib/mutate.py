@@ -40,8 +40,10 @@ def caught(root, build, change):
         program = str(build / "bin" / (executable + ".exe"))
         command = ["wine", program, "--gtest_filter=" + test_filter]
         if scale:
-            command = ["bash", str(root / "tests" / "at_dpi.sh"), scale, program, test_filter]
+            command = ["bash", str(root / "tests" / "support" / "at_dpi.sh"), scale, program, test_filter]
         run = subprocess.run(command, capture_output=True, text=True, timeout=300)
+        if run.returncode == 127 or "Running 0 tests" in run.stdout:
+            return "does not run"  # a script or an executable missing, or a filter that names no test
         return "caught" if run.returncode != 0 else "MISSED"
     except subprocess.TimeoutExpired:
         return "caught (hung)"

@@ -1,6 +1,8 @@
 // Exact call sequences and reference counts of crossbar routing, with in-process crossbars.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "controls/crossbar_router.h"
 #include "tests/support/doubles/test_crossbar.h"
 
@@ -14,9 +16,25 @@ namespace {
 constexpr LONG kTuner = 1, kComposite = 2, kSVideo = 3, kDecoder = 12, kAudioTuner = 0x1000, kAudioLine = 0x1001,
                kAudioDecoder = 0x1009;
 
+// The capture filter a test's analog input counts its references with; the test owns both.
+struct FilterCount : IUnknown {
+  STDMETHODIMP QueryInterface(REFIID, void** object) override { return *object = nullptr, E_NOINTERFACE; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+  STDMETHODIMP_(ULONG) Release() override { return --references; }
+  std::atomic<ULONG> references{1};
+};
+
+// An analog video input pin of the capture filter `filter`.
+struct AnalogPin : TestPin {
+  explicit AnalogPin(FilterCount* filter) : TestPin(PINDIR_INPUT, L"Analog Video In", PIN_CATEGORY_ANALOGVIDEOIN) {
+    countedBy = filter;
+  }
+};
+
 // The capture filter's analog video input, fed by output 0 of `crossbar`.
 struct AnalogInput {
-  TestPin pin{PINDIR_INPUT, L"Analog Video In", PIN_CATEGORY_ANALOGVIDEOIN};
+  FilterCount filter;
+  AnalogPin pin{&filter};
   explicit AnalogInput(TestCrossbar* crossbar) {
     pin.peer = crossbar->output(0);
     crossbar->output(0)->peer = &pin;
@@ -59,7 +77,7 @@ TEST(CrossbarRouterCalls, OneCrossbarGivesItsVideoInputsAndRoutesTheFirstWithIts
     EXPECT_EQ(router.current, 0);
   }
   EXPECT_EQ(card->references(), 1u);
-  EXPECT_EQ(analog.pin.references, 1u);
+  EXPECT_EQ(analog.filter.references, 1u);
   delete card;
 }
 
@@ -131,7 +149,8 @@ TEST(CrossbarRouterCalls, FailingCountsOrOutputInfoGiveNoRoutes) {
 }
 
 TEST(CrossbarRouterCalls, UnconnectedOrNonCrossbarInputIsAFailureWithNoRoutes) {
-  TestPin unconnected(PINDIR_INPUT, L"Analog Video In", PIN_CATEGORY_ANALOGVIDEOIN);
+  FilterCount filter;
+  AnalogPin unconnected(&filter);
   CrossbarRouter router;
   EXPECT_EQ(router.Build(&unconnected), E_FAIL);
   EXPECT_TRUE(RouteTypes(router).empty());
