@@ -132,7 +132,6 @@ bool CrossbarRouter::OnSearchPath(IAMCrossbar* crossbar, const CrossbarHop* hop)
 
 HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
   const HRESULT notCrossbar = depth > 0 ? S_FALSE : E_FAIL;
-  if (++searchSteps > kMaxSearchSteps) return S_OK;
   ComPtr<IPin> upstream;
   if (input->ConnectedTo(&upstream) != S_OK || upstream == nullptr) return notCrossbar;
   scoped::PinInfo owner;
@@ -151,6 +150,8 @@ HRESULT CrossbarRouter::Search(IPin* input, CrossbarHop* hop, LONG depth) {
 
   CrossbarHop next{};
   for (LONG i = 0; i < inputs; ++i) {
+    // Every input looked at counts, so that wide crossbars are bounded as well as long chains.
+    if (++searchSteps > kMaxSearchSteps) break;
     LONG inputRelated = -1, inputType = 0;
     if (crossbar->get_CrossbarPinInfo(TRUE, i, &inputRelated, &inputType) != S_OK) continue;
     if (inputType >= kFirstAudioConnector) continue;

@@ -9,8 +9,8 @@
 
 namespace {
 
-// A vertical scroll bar's width at the scale of the monitor `window` is on; Windows before 10 (and
-// its first release) knows one scale for every monitor.
+// A vertical scroll bar's width at the scale of the monitor `window` is on; Windows before 10's
+// 1607 release has no metric for a given scale, and the fallback measures at the process's scale.
 int ScrollBarWidthFor(HWND window) {
   using MetricForDpi = int(WINAPI*)(int, UINT);
   using DpiOfWindow = UINT(WINAPI*)(HWND);

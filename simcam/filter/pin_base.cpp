@@ -113,12 +113,23 @@ bool FullySpecified(const AM_MEDIA_TYPE* type) {
          type->formattype != GUID_NULL && type->pbFormat != nullptr;
 }
 
+// The fields a partly specified type gives are the ones a connection must have.
+bool Agrees(const AM_MEDIA_TYPE& partial, const AM_MEDIA_TYPE& type) {
+  const auto same = [](REFGUID given, REFGUID actual) { return given == GUID_NULL || given == actual; };
+  return same(partial.majortype, type.majortype) && same(partial.subtype, type.subtype) &&
+         same(partial.formattype, type.formattype);
+}
+
 }  // namespace
 
 HRESULT PinBase::ConnectTo(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
   AM_MEDIA_TYPE* type = nullptr;
   if (!FullySpecified(wanted)) {
     type = PreferredType();
+    if (type != nullptr && wanted != nullptr && !Agrees(*wanted, *type)) {
+      FreeTaskMediaType(type);
+      type = nullptr;
+    }
   } else if ((type = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)))) != nullptr &&
              FAILED(CopyTaskMediaType(type, *wanted))) {
     CoTaskMemFree(type);
@@ -150,9 +161,9 @@ STDMETHODIMP PinBase::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
   if (direction_ != PINDIR_OUTPUT) return E_UNEXPECTED;
   if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
   if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
-  if (type != nullptr && type->majortype != GUID_NULL && type->formattype != GUID_NULL && !Accepts(*type))
-    return VFW_E_TYPE_NOT_ACCEPTED;
-  // A fully specified type is the one to connect with, or none.
+  if (FullySpecified(type) && !Accepts(*type)) return VFW_E_TYPE_NOT_ACCEPTED;
+  // A fully specified type is the one to connect with, or none; a partly specified one must agree
+  // with the pin's own.
   return ConnectTo(receiver, type);
 }
 

@@ -1,6 +1,7 @@
 #include "simcam/filter/stream_pin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -108,9 +109,13 @@ HRESULT StreamPin::CompleteConnection(IPin* peer, const AM_MEDIA_TYPE& type) {
   }
   // The preferred type of a pin that offers only MJPG describes no picture of the current format.
   if (!LayoutFor(type, &layout_)) layout_ = NativeLayoutOf(device_->currentFormat());
+  sampleLayoutRefused_ = false;
   const long long picture = std::max<long long>(
       ImageSizeOf(device_->currentFormat()), static_cast<long long>(layout_.stride) * device_->currentFormat().height);
-  ALLOCATOR_PROPERTIES wanted{3, static_cast<long>(std::max<long long>(type.lSampleSize, picture)), 1, 0}, actual{};
+  // A sample size asked for by the peer beyond what a buffer's size can say is refused, not wrapped.
+  const long long bufferSize = std::max<long long>(type.lSampleSize, picture);
+  if (bufferSize > LONG_MAX) return VFW_E_TYPE_NOT_ACCEPTED;
+  ALLOCATOR_PROPERTIES wanted{3, static_cast<long>(bufferSize), 1, 0}, actual{};
   hr = allocator->SetProperties(&wanted, &actual);
   if (SUCCEEDED(hr)) hr = input->NotifyAllocator(allocator.Get(), FALSE);
   if (FAILED(hr)) return hr;
@@ -311,6 +316,7 @@ void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TI
   BYTE* buffer = nullptr;
   sample->GetPointer(&buffer);
   const long written = pattern_.Paint(buffer, sample->GetSize(), number, layout_);
+  if (written == 0) return;
   sample->SetActualDataLength(written);
   REFERENCE_TIME begin = streamTime, end = streamTime + frameTime;
   sample->SetTime(&begin, &end);
@@ -320,13 +326,15 @@ void StreamPin::Deliver(LONGLONG number, REFERENCE_TIME streamTime, REFERENCE_TI
 }
 
 // A renderer with surfaces of its own attaches the layout it needs to a sample, which holds from
-// that sample on. One the kit cannot paint gets no picture rather than a wrong one.
+// that sample on. One the kit cannot paint gets no picture, on that sample and the ones after it,
+// rather than a wrong one.
 bool StreamPin::AdoptSampleLayout(IMediaSample* sample) {
   AM_MEDIA_TYPE* type = nullptr;
-  if (sample->GetMediaType(&type) != S_OK || type == nullptr) return true;
-  const bool paintable = LayoutFor(*type, &layout_);
-  FreeTaskMediaType(type);
-  return paintable;
+  if (sample->GetMediaType(&type) == S_OK && type != nullptr) {
+    sampleLayoutRefused_ = !LayoutFor(*type, &layout_);
+    FreeTaskMediaType(type);
+  }
+  return !sampleLayoutRefused_;
 }
 
 STDMETHODIMP StreamPin::Disconnect() {

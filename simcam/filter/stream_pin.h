@@ -68,7 +68,8 @@ class StreamPin : public PinBase, public IAMStreamConfig, public ISpecifyPropert
   std::atomic<bool> running_{false};
   std::atomic<REFERENCE_TIME> start_{0};
   TestPattern pattern_;
-  SampleLayout layout_;  // of the connection, or of the last sample that named one
+  SampleLayout layout_;               // of the connection, or of the last sample that named one
+  bool sampleLayoutRefused_ = false;  // the last layout a sample named cannot be painted
   unsigned patternGeneration_ = ~0u;
 };
 

@@ -240,6 +240,28 @@ TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
   }
 }
 
+// 66 crossbars of 1,000 inputs, each fed by its own output of the next, longer than any card's
+// chain: the search gives up deep in it, and every crossbar on the way stops looking at its other
+// inputs too.
+TEST(CrossbarRouterCalls, WideChainsAreSearchedOnlySoFar) {
+  const std::vector<Connector> wide(1000, Connector{kComposite, -1});
+  std::vector<TestCrossbar*> chain;
+  for (size_t i = 0; i < 66; ++i) {
+    chain.push_back(new TestCrossbar(wide, std::vector<Connector>(1000, Connector{kDecoder, -1})));
+    if (i > 0)
+      for (size_t k = 0; k < 1000; ++k) chain[i - 1]->FeedFrom(k, chain.back(), k);
+  }
+  AnalogInput analog(chain.front());
+  static_cast<void>(CrossbarRouter().Build(&analog.pin));
+  int visits = 0;
+  for (auto* crossbar : chain) visits += crossbar->pinCountsCalls;
+  EXPECT_LT(visits, 1 << 15) << "some thousands of looks, not the 66,000 inputs of the chain";
+  for (auto* crossbar : chain) {
+    EXPECT_EQ(crossbar->references(), 1u);
+    delete crossbar;
+  }
+}
+
 TEST(CrossbarRouterCalls, InputWhosePinCannotBeFoundEndsARouteAndUnknownOutputIsNotFollowed) {
   TestCrossbar* card = SingleCard();
   card->walk.limit = 1;  // the output feeding the capture filter is never enumerated

@@ -80,6 +80,19 @@ TEST(DropDownFit, ListBecomesAsWideAsItsWidestEntryPlusAScrollBarAndTallForItsEn
   EXPECT_EQ(after.right - after.left, before.right - before.left) << "the closed width stays";
 }
 
+// A window made unaware of scale is drawn at 100 % whatever the screen's scale: so is its list's
+// scroll bar.
+TEST(DropDownFit, TheScrollBarIsMeasuredAtItsWindowsScale) {
+  const DPI_AWARENESS_CONTEXT previous = SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_UNAWARE);
+  const std::vector<std::wstring> entries = {L"Camera"};
+  Combo box(entries);
+  SetThreadDpiAwarenessContext(previous);
+  LONG widest = 0, lineHeight = 0;
+  box.Measure(entries, &widest, &lineHeight);
+  FitDropDownWidth(box.parent.handle(), box.combo);
+  EXPECT_EQ(box.DroppedWidth(), widest + GetSystemMetricsForDpi(SM_CXVSCROLL, 96));
+}
+
 TEST(DropDownFit, MoreThanThirtyEntriesAllShowWhenTheListDrops) {
   std::vector<std::wstring> entries;
   for (int i = 1; i <= 40; ++i) entries.push_back(L"Camera " + std::to_wstring(i));

@@ -419,4 +419,45 @@ TEST_F(SimCamKit, APictureIsPaintedInTheLayoutAskedForAtConnection) {
   ExpectTopDownBarsInRowsOf704(TwoPictures(capture.Get(), sink.Get(), &surface.type));
 }
 
+TEST_F(SimCamKit, AConnectionOrSampleLayoutItCannotHonourGetsNoPicture) {
+  ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
+  ComPtr<IPin> pin;
+  ASSERT_EQ(FindCapturePin(capture.Get(), &pin), S_OK);
+  ComPtr<IMemAllocator> memory;
+  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
+  ComPtr<SurfaceSink> plain;
+  plain.Attach(new SurfaceSink(memory.Get()));
+  Surface huge;
+  huge.type.lSampleSize = 0x90000000;  // 2.25 GiB: more than a buffer's size can say
+  EXPECT_NE(pin->Connect(plain.Get(), &huge.type), S_OK);
+  pin->Disconnect();
+  plain->Disconnect();
+  AM_MEDIA_TYPE otherPixels{};
+  otherPixels.majortype = MEDIATYPE_Video;
+  otherPixels.subtype = MEDIASUBTYPE_RGB24;
+  EXPECT_NE(pin->Connect(plain.Get(), &otherPixels), S_OK) << "RGB24 asked of an RGB32 device";
+  pin->Disconnect();
+  plain->Disconnect();
+
+  // Attached to the first sample: rows narrower than the picture, or wider than its buffers hold.
+  for (const LONG rowWidth : {320, 704}) {
+    Surface surface;
+    surface.format.bmiHeader.biWidth = rowWidth;
+    surface.type.lSampleSize = 0;
+    ComPtr<IMemAllocator> buffers;
+    ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&buffers)), S_OK);
+    ComPtr<IMemAllocator> allocator;
+    allocator.Attach(new SurfaceAllocator(buffers.Get(), surface.type));
+    ComPtr<SurfaceSink> sink;
+    sink.Attach(new SurfaceSink(allocator.Get()));
+    ASSERT_EQ(pin->Connect(sink.Get(), nullptr), S_OK);
+    ASSERT_EQ(capture->Run(0), S_OK);
+    Sleep(500);
+    capture->Stop();
+    pin->Disconnect();
+    sink->Disconnect();
+    EXPECT_EQ(sink->Received(), 0u) << "rows of " << rowWidth << " pixels: nothing on that sample or after it";
+  }
+}
+
 }  // namespace

@@ -15,9 +15,12 @@ restore() {
     wine reg delete "$key" /v LogPixels /f >/dev/null 2>&1 || true
   fi
 }
-trap restore EXIT
+log=$(mktemp)
+trap 'restore; rm -f "$log"' EXIT
 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 while [ $# -ge 2 ]; do
-  MIRASEE_TEST_DPI=$dpi wine "$1" --gtest_filter="$2"
+  MIRASEE_TEST_DPI=$dpi wine "$1" --gtest_filter="$2" | tee "$log"
+  # A filter that no longer matches runs nothing and passes.
+  grep -q '^\[  PASSED  \] [1-9]' "$log" || { echo "at_dpi.sh: '$2' ran no test" >&2; exit 1; }
   shift 2
 done
