@@ -397,15 +397,23 @@ struct Surface {
   }
 };
 
+// A sink whose allocator, as a renderer's own does, attaches `surface` to the first sample.
+ComPtr<SurfaceSink> SinkAttaching(const AM_MEDIA_TYPE& surface) {
+  ComPtr<IMemAllocator> memory;
+  if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory))))
+    return nullptr;
+  ComPtr<IMemAllocator> allocator;
+  allocator.Attach(new SurfaceAllocator(memory.Get(), surface));
+  ComPtr<SurfaceSink> sink;
+  sink.Attach(new SurfaceSink(allocator.Get()));
+  return sink;
+}
+
 TEST_F(SimCamKit, APictureIsPaintedInTheLayoutTheRenderersOwnAllocatorAttaches) {
   ComPtr<IBaseFilter> capture = Only(Device(L"Cam", L"format = RGB32 640x480 30"));
   const Surface surface;
-  ComPtr<IMemAllocator> memory;
-  ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&memory)), S_OK);
-  ComPtr<IMemAllocator> allocator;
-  allocator.Attach(new SurfaceAllocator(memory.Get(), surface.type));
-  ComPtr<SurfaceSink> sink;
-  sink.Attach(new SurfaceSink(allocator.Get()));
+  ComPtr<SurfaceSink> sink = SinkAttaching(surface.type);
+  ASSERT_NE(sink, nullptr);
   ExpectTopDownBarsInRowsOf704(TwoPictures(capture.Get(), sink.Get(), nullptr));
 }
 
@@ -444,12 +452,8 @@ TEST_F(SimCamKit, AConnectionOrSampleLayoutItCannotHonourGetsNoPicture) {
     Surface surface;
     surface.format.bmiHeader.biWidth = rowWidth;
     surface.type.lSampleSize = 0;
-    ComPtr<IMemAllocator> buffers;
-    ASSERT_EQ(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&buffers)), S_OK);
-    ComPtr<IMemAllocator> allocator;
-    allocator.Attach(new SurfaceAllocator(buffers.Get(), surface.type));
-    ComPtr<SurfaceSink> sink;
-    sink.Attach(new SurfaceSink(allocator.Get()));
+    ComPtr<SurfaceSink> sink = SinkAttaching(surface.type);
+    ASSERT_NE(sink, nullptr);
     ASSERT_EQ(pin->Connect(sink.Get(), nullptr), S_OK);
     ASSERT_EQ(capture->Run(0), S_OK);
     Sleep(500);
