@@ -9,8 +9,9 @@
 
 namespace {
 
-// A vertical scroll bar's width at the scale of the monitor `window` is on; Windows before 10's
-// 1607 release has no metric for a given scale, and the fallback measures at the process's scale.
+// A vertical scroll bar's width at `window`'s own scale (100 % for a window unaware of scale,
+// whatever its monitor's); Windows before 10's 1607 release has no metric for a given scale, and
+// the fallback measures at the process's scale.
 int ScrollBarWidthFor(HWND window) {
   using MetricForDpi = int(WINAPI*)(int, UINT);
   using DpiOfWindow = UINT(WINAPI*)(HWND);

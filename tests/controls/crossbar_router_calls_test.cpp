@@ -240,9 +240,9 @@ TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
   }
 }
 
-// 66 crossbars of 1,000 inputs, each fed by its own output of the next, longer than any card's
-// chain: the search gives up deep in it, and every crossbar on the way stops looking at its other
-// inputs too.
+// 66 crossbars of 1,000 inputs, each input fed by an output of the next (the first outputs are
+// among the 1,024 pins a filter is walked for), longer than any card's chain: the search gives up
+// deep in it, and every crossbar on the way stops looking at its other inputs too.
 TEST(CrossbarRouterCalls, WideChainsAreSearchedOnlySoFar) {
   const std::vector<Connector> wide(1000, Connector{kComposite, -1});
   std::vector<TestCrossbar*> chain;

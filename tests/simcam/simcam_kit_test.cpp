@@ -437,15 +437,19 @@ TEST_F(SimCamKit, AConnectionOrSampleLayoutItCannotHonourGetsNoPicture) {
   plain.Attach(new SurfaceSink(memory.Get()));
   Surface huge;
   huge.type.lSampleSize = 0x90000000;  // 2.25 GiB: more than a buffer's size can say
-  EXPECT_NE(pin->Connect(plain.Get(), &huge.type), S_OK);
+  EXPECT_EQ(pin->Connect(plain.Get(), &huge.type), VFW_E_TYPE_NOT_ACCEPTED);
   pin->Disconnect();
   plain->Disconnect();
-  AM_MEDIA_TYPE otherPixels{};
-  otherPixels.majortype = MEDIATYPE_Video;
-  otherPixels.subtype = MEDIASUBTYPE_RGB24;
-  EXPECT_NE(pin->Connect(plain.Get(), &otherPixels), S_OK) << "RGB24 asked of an RGB32 device";
-  pin->Disconnect();
-  plain->Disconnect();
+  for (const GUID& pixels : {MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32}) {
+    AM_MEDIA_TYPE partial{};
+    partial.majortype = MEDIATYPE_Video;
+    partial.subtype = pixels;
+    const bool own = pixels == MEDIASUBTYPE_RGB32;
+    EXPECT_EQ(pin->Connect(plain.Get(), &partial), own ? S_OK : VFW_E_NO_ACCEPTABLE_TYPES)
+        << (own ? "RGB32" : "RGB24") << " asked of an RGB32 device";
+    pin->Disconnect();
+    plain->Disconnect();
+  }
 
   // Attached to the first sample: rows narrower than the picture, or wider than its buffers hold.
   for (const LONG rowWidth : {320, 704}) {

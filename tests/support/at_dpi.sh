@@ -16,7 +16,7 @@ restore() {
   fi
 }
 log=$(mktemp)
-trap 'restore; rm -f "$log"' EXIT
+trap 'rm -f "$log"; restore' EXIT
 wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 while [ $# -ge 2 ]; do
   MIRASEE_TEST_DPI=$dpi wine "$1" --gtest_filter="$2" | tee "$log"
