@@ -113,7 +113,7 @@ bool FullySpecified(const AM_MEDIA_TYPE* type) {
          type->formattype != GUID_NULL && type->pbFormat != nullptr;
 }
 
-// The fields a partly specified type gives are the ones a connection must have.
+// The fields a type given in part names are the ones a connection must have.
 bool Agrees(const AM_MEDIA_TYPE& partial, const AM_MEDIA_TYPE& type) {
   const auto same = [](REFGUID given, REFGUID actual) { return given == GUID_NULL || given == actual; };
   return same(partial.majortype, type.majortype) && same(partial.subtype, type.subtype) &&
@@ -162,8 +162,8 @@ STDMETHODIMP PinBase::Connect(IPin* receiver, const AM_MEDIA_TYPE* type) {
   if (IsConnected()) return VFW_E_ALREADY_CONNECTED;
   if (filter_->state() != State_Stopped) return VFW_E_NOT_STOPPED;
   if (FullySpecified(type) && !Accepts(*type)) return VFW_E_TYPE_NOT_ACCEPTED;
-  // A fully specified type is the one to connect with, or none; a partly specified one must agree
-  // with the pin's own.
+  // A whole type is the one to connect with, or none; one given in part must agree with the pin's
+  // own.
   return ConnectTo(receiver, type);
 }
 

@@ -50,8 +50,8 @@ class PinBase : public IPin, public IKsPropertySet {
   const std::wstring& id() const { return id_; }
   bool IsConnected();
   Microsoft::WRL::ComPtr<IPin> peer();
-  // Connects an output pin of the kit to `receiver`: with `type` when it is fully specified, else
-  // with the pin's preferred type if it agrees with what `type` gives.
+  // Connects an output pin of the kit to `receiver`: with `type` when it is whole, else with the
+  // pin's preferred type if it agrees with what `type` gives.
   HRESULT ConnectTo(IPin* receiver, const AM_MEDIA_TYPE* type = nullptr);
   void EnumPreferred(AM_MEDIA_TYPE** type);
 

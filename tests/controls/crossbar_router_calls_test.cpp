@@ -53,6 +53,21 @@ std::vector<LONG> RouteTypes(const CrossbarRouter& router) {
   return types;
 }
 
+// How often a search asked the chain's crossbars for their pin counts: its work.
+int PinCountQueries(const std::vector<TestCrossbar*>& chain) {
+  int queries = 0;
+  for (const auto* crossbar : chain) queries += crossbar->pinCountsCalls;
+  return queries;
+}
+
+// Each crossbar of the chain is left with the test's own reference only, then deleted.
+void ExpectReleasedAndDelete(const std::vector<TestCrossbar*>& chain) {
+  for (auto* crossbar : chain) {
+    EXPECT_EQ(crossbar->references(), 1u);
+    delete crossbar;
+  }
+}
+
 TestCrossbar* SingleCard() {
   return new TestCrossbar({{kTuner, 3}, {kComposite, 4}, {kSVideo, 4}, {kAudioTuner, 0}, {kAudioLine, 1}},
                           {{kDecoder, 1}, {kAudioDecoder, 0}});
@@ -204,10 +219,7 @@ TEST(CrossbarRouterCalls, DeepChainsRouteEveryStageAndEndlessOnesAreBounded) {
     EXPECT_EQ(chain[static_cast<size_t>(i)]->routeCalls, (Calls{{0, i == 31 ? 1 : 0}})) << "stage " << i;
   EXPECT_TRUE(chain[32]->routeCalls.empty());
   static_cast<void>(router.Reset());
-  for (auto* crossbar : chain) {
-    EXPECT_EQ(crossbar->references(), 1u);
-    delete crossbar;
-  }
+  ExpectReleasedAndDelete(chain);
 }
 
 // 24 crossbars, each fed on both inputs by both outputs of the next: 2^24 routes to the last one's
@@ -230,13 +242,8 @@ TEST(CrossbarRouterCalls, ExponentialChainsAreSearchedOnlySoFar) {
       // The Inputs dialog offers the first 256 found; the window comes back at once.
       EXPECT_EQ(count, lastInput == kComposite ? 256 : 0);
     }
-    int visits = 0;
-    for (auto* crossbar : chain) visits += crossbar->pinCountsCalls;
-    EXPECT_LT(visits, 1 << 16) << "a few thousand steps, not millions";
-    for (auto* crossbar : chain) {
-      EXPECT_EQ(crossbar->references(), 1u);
-      delete crossbar;
-    }
+    EXPECT_LT(PinCountQueries(chain), 1 << 16) << "a few thousand steps, not millions";
+    ExpectReleasedAndDelete(chain);
   }
 }
 
@@ -253,13 +260,8 @@ TEST(CrossbarRouterCalls, WideChainsAreSearchedOnlySoFar) {
   }
   AnalogInput analog(chain.front());
   static_cast<void>(CrossbarRouter().Build(&analog.pin));
-  int visits = 0;
-  for (auto* crossbar : chain) visits += crossbar->pinCountsCalls;
-  EXPECT_LT(visits, 1 << 15) << "some thousands of looks, not the 66,000 inputs of the chain";
-  for (auto* crossbar : chain) {
-    EXPECT_EQ(crossbar->references(), 1u);
-    delete crossbar;
-  }
+  EXPECT_LT(PinCountQueries(chain), 1 << 15) << "some thousands of looks, not the 66,000 inputs of the chain";
+  ExpectReleasedAndDelete(chain);
 }
 
 TEST(CrossbarRouterCalls, InputWhosePinCannotBeFoundEndsARouteAndUnknownOutputIsNotFollowed) {
